@@ -1,0 +1,12 @@
+# Cross-build for 64-bit Windows; this build runs here under wine64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QF_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER /usr/bin/${QF_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER /usr/bin/${QF_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER /usr/bin/${QF_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QF_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

@@ -1,0 +1,46 @@
+// Every MIDI message the program sends, and the output device's life:
+// switch on and off, device change, the start-up open. Portable: the device
+// is reached through the MIDI seam. Message boxes and menu marks are the
+// window's business; these procedures report what happened.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/midi_seam.h"
+
+// The 32-bit short-message word: status + channel, then two data bytes.
+constexpr uint32_t PackShortMessage(uint32_t status, uint32_t channel, uint32_t data1, uint32_t data2)
+{
+    return (status + channel) | (data1 << 8) | (data2 << 16);
+}
+
+unsigned SendShortMessage(MidiOutHandle out, uint32_t status, uint32_t channel, uint32_t data1, uint32_t data2);
+
+// Note on/off of the note that octave and semitone give in the current key;
+// nothing is sent (result 0) when the current key has no transposition.
+unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int32_t octave, int32_t semitone, int32_t velocity);
+unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int32_t octave, int32_t semitone, int32_t velocity);
+unsigned SendProgramChange(MidiOutHandle out, int32_t channel, int32_t program);
+unsigned SendPitchBend(MidiOutHandle out, int32_t channel, int32_t value); // 0..0x3FFF
+
+// The current instrument to the selected channel, then to the bass channel.
+void SendInstrument();
+
+// All Notes Off on channels 0..15 in order.
+void SilenceAllChannels();
+
+enum SwitchResult { SwitchAlreadyOn, SwitchOpened, SwitchFailed };
+
+// Opens the selected device and sends the instrument to both channels.
+SwitchResult SwitchOutputOn();
+
+// Silences every channel and closes the device; false when it was off.
+bool SwitchOutputOff();
+
+// The open at start-up: on success one program change on the selected
+// channel only. False when the device could not be opened.
+bool StartupOpenOutput();
+
+// The device list for the device menu: whether the mapper's capabilities
+// can be read (when not, the selected device becomes 0).
+bool MapperAvailable(char* name, unsigned size);

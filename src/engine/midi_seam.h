@@ -1,0 +1,27 @@
+// The five platform operations of MIDI output. Two backends implement them,
+// chosen at link time: winmm (the product) and capture (tests), which logs
+// every call. Nothing else in the program knows which one it has.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef uintptr_t MidiOutHandle;
+
+constexpr int MidiMapperId = -1; // MIDI_MAPPER
+
+// The number of MIDI output devices.
+unsigned MidiOutDeviceCount();
+
+// Copies the display name of device id (-1 the mapper) into name, at most
+// size bytes with the terminator. False when the capabilities cannot be read.
+bool MidiOutDeviceName(int id, char* name, size_t size);
+
+// Opens device id (-1 the mapper). False, and *handle untouched, on failure.
+bool MidiOutOpenDevice(int id, MidiOutHandle* handle);
+
+// Sends one packed short message; returns the platform's result (0 is success).
+unsigned MidiOutSendShort(MidiOutHandle handle, uint32_t word);
+
+// Closes an open device.
+void MidiOutCloseDevice(MidiOutHandle handle);

@@ -1,0 +1,3 @@
+#include "files/document_state.h"
+
+DocumentState gDocument;

@@ -1,0 +1,450 @@
+// The performance engine: notes of the key map in every key and shift, the
+// exact bytes of each message kind, the octave latch, auto bass, Esc, the
+// two scroll bars, the mouse hit test and the output device's life.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/keymap.h"
+#include "engine/midi_output.h"
+#include "engine/note_player.h"
+#include "engine/performance.h"
+#include "fake_platform.h"
+#include "recorder/recording.h"
+
+using Words = std::vector<std::string>;
+
+static std::string Word(unsigned status, unsigned d1, unsigned d2)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "%08x", status | d1 << 8 | d2 << 16);
+    return text;
+}
+
+static uint32_t Down(int scan) { return 1u | (uint32_t)scan << 16; }
+static uint32_t Repeat(int scan) { return 1u | (uint32_t)scan << 16 | 1u << 30; }
+static uint32_t Up(int scan) { return 1u | (uint32_t)scan << 16 | 3u << 30; }
+
+static void Press(int scan) { PlayKeyEvent(nullptr, 256, Down(scan)); }
+static void Release(int scan) { PlayKeyEvent(nullptr, 257, Up(scan)); }
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        StartCapture();
+        ASSERT_TRUE(StartupOpenOutput());
+        StartCapture(); // forget the start-up lines; keep the device open
+        gSettings.switchOn = true;
+        gSettings.midiOut = (MidiOutHandle)(-1 + 2);
+    }
+};
+
+// The "Note in C major" column of the key table, written out independently.
+struct ScanNote { int scan; int note; };
+static const ScanNote kCMajor[45] = {
+    {2, 42},  {3, 44},  {4, 46},  {5, 47},  {6, 49},  {7, 51},  {8, 52},  {9, 54},  {10, 56},
+    {11, 58}, {12, 78}, {13, 80}, {16, 43}, {17, 45}, {18, 47}, {19, 48}, {20, 50}, {21, 52},
+    {22, 53}, {23, 55}, {24, 57}, {25, 59}, {26, 79}, {27, 81}, {30, 60}, {31, 62}, {32, 64},
+    {33, 65}, {34, 67}, {35, 69}, {36, 71}, {37, 72}, {38, 74}, {39, 76}, {40, 77}, {44, 61},
+    {45, 63}, {46, 64}, {47, 66}, {48, 68}, {49, 70}, {50, 71}, {51, 73}, {52, 75}, {53, 76},
+};
+
+TEST(KeyMapTable, PlayableEntriesAreExactlyTheFortyFive)
+{
+    int playable = 0;
+    for (int scan = 0; scan < 256; scan++)
+        if (PlayableKey((uint32_t)scan)) playable++;
+    EXPECT_EQ(45, playable);
+    for (int scan : {0, 1, 14, 15, 28, 29, 41, 42, 43, 54, 55, 70, 255}) EXPECT_EQ(nullptr, PlayableKey(scan)) << scan;
+    for (const ScanNote& k : kCMajor) {
+        const KeyMapEntry* e = PlayableKey((uint32_t)k.scan);
+        ASSERT_NE(nullptr, e) << k.scan;
+        EXPECT_EQ(k.note, 12 * e->octave + e->semitone) << "scan " << k.scan;
+    }
+    // The keypad's / arrives as 53 with the extended flag, which is no part of the index.
+    EXPECT_EQ(53u, ScanCodeOf(53u << 16 | 1u << 24));
+}
+
+TEST(KeyMapTable, TranspositionsAndRanges)
+{
+    const int expected[][2] = {{1297, 0},  {1298, 2},  {1299, 4},  {1300, 5},  {1301, 7},  {1302, 9},
+                               {1303, -1}, {1304, 6},  {1305, 1},  {1312, -2}, {1313, 3},  {1314, -4},
+                               {1315, 3},  {1316, 5},  {1317, 7},  {1318, -4}, {1319, -2}, {1320, 0},
+                               {1321, 2},  {1328, 9},  {1329, 4},  {1330, -1}, {1331, 6},  {1332, 1}};
+    for (const auto& k : expected) {
+        int32_t t = 99;
+        ASSERT_TRUE(Transposition(k[0], &t)) << k[0];
+        EXPECT_EQ(k[1], t) << k[0];
+    }
+    int32_t t = 0;
+    for (int id : {1296, 1306, 1311, 1322, 1327, 1333, 0, -1}) EXPECT_FALSE(Transposition(id, &t)) << id;
+
+    int low = 1000, high = -1000, bassLow = 1000, bassHigh = -1000;
+    for (const auto& k : expected)
+        for (const ScanNote& key : kCMajor)
+            for (int shift = -1; shift <= 1; shift++) {
+                const KeyMapEntry* e = PlayableKey((uint32_t)key.scan);
+                int32_t note = 0, bass = 0;
+                ASSERT_TRUE(NoteNumber(e->octave + shift, e->semitone, k[0], &note));
+                ASSERT_TRUE(NoteNumber(e->octave + shift - 1, e->semitone, k[0], &bass));
+                low = std::min(low, note), high = std::max(high, note);
+                bassLow = std::min(bassLow, bass), bassHigh = std::max(bassHigh, bass);
+            }
+    EXPECT_EQ(26, low);
+    EXPECT_EQ(102, high);
+    EXPECT_EQ(14, bassLow);
+    EXPECT_EQ(90, bassHigh);
+}
+
+TEST_F(Engine, EveryKeySoundsItsNoteInSeveralKeysAndAllShifts)
+{
+    const int keys[][2] = {{1297, 0}, {1302, 9}, {1303, -1}, {1314, -4}, {1320, 0}, {1331, 6}};
+    for (const auto& k : keys)
+        for (int shift = -1; shift <= 1; shift++) {
+            StartCapture();
+            gSettings.switchOn = true;
+            gSettings.midiOut = 1;
+            gSettings.keyId = k[0];
+            gFake.shift = shift == 1;
+            gFake.control = shift == -1;
+            Words expected;
+            for (const ScanNote& key : kCMajor) {
+                Press(key.scan);
+                Release(key.scan);
+                int note = key.note + k[1] + 12 * shift;
+                expected.push_back(Word(0x90, note, 127));
+                expected.push_back(Word(0x80, note, 0));
+            }
+            EXPECT_EQ(expected, CaptureWords()) << "key " << k[0] << " shift " << shift;
+        }
+}
+
+TEST_F(Engine, KnownNotes)
+{
+    struct Case { int key; int scan; bool shift; bool ctrl; int note; };
+    const Case cases[] = {
+        {1297, 30, false, false, 60}, {1302, 30, false, false, 69}, {1320, 30, false, false, 60},
+        {1314, 30, false, false, 56}, {1314, 2, false, true, 26},   {1302, 27, true, false, 102},
+        {1297, 5, false, false, 47},  {1297, 18, false, false, 47}, {1297, 32, false, false, 64},
+        {1297, 46, false, false, 64}, {1297, 39, false, false, 76}, {1297, 53, false, false, 76},
+    };
+    for (const Case& c : cases) {
+        StartCapture();
+        gSettings.switchOn = true;
+        gSettings.midiOut = 1;
+        gSettings.keyId = c.key;
+        gSettings.autoBass = true;
+        gFake.shift = c.shift;
+        gFake.control = c.ctrl;
+        Press(c.scan);
+        Words expected = {Word(0x90, c.note, 127), Word(0x9F, c.note - 12, 127)};
+        EXPECT_EQ(expected, CaptureWords()) << c.key << " " << c.scan;
+    }
+}
+
+TEST_F(Engine, MessageBytes)
+{
+    EXPECT_EQ(0x007f3c90u, PackShortMessage(0x90, 0, 60, 127));
+    SendPitchBend(1, 0, 8191);
+    SendPitchBend(1, 2, 0);
+    SendPitchBend(1, 0, 16382);
+    SendProgramChange(1, 3, 55);
+    SilenceAllChannels();
+    Words expected = {"003f7fe0", "000000e2", "007f7ee0", "000037c3"};
+    for (int c = 0; c < 16; c++) expected.push_back(Word(0xB0 + c, 123, 0));
+    EXPECT_EQ(expected, CaptureWords());
+}
+
+TEST_F(Engine, ReleaseIsARealNoteOffComputedAtReleaseTime)
+{
+    Press(30);
+    gSettings.keyId = 1302; // the key changes while A is held
+    gSettings.channel = 4;
+    Release(30);
+    EXPECT_EQ((Words{"007f3c90", "00004584"}), CaptureWords());
+}
+
+TEST_F(Engine, AutoRepeatSoundsNothingMore)
+{
+    Press(30);
+    for (int i = 0; i < 5; i++) PlayKeyEvent(nullptr, 256, Repeat(30));
+    Release(30);
+    EXPECT_EQ((Words{"007f3c90", "00003c80"}), CaptureWords());
+    EXPECT_EQ((std::vector<std::string>{"30 1 0 0", "30 0 0 0"}), gFake.drawn);
+}
+
+TEST_F(Engine, ShiftLatchHoldsUntilEveryKeyIsUp)
+{
+    gFake.shift = true;
+    Press(30);            // A an octave up
+    gFake.shift = false;  // Shift let go, A still held
+    gFake.control = true; // Ctrl now: no effect while a key is held
+    Press(31);            // S joins the raised chord
+    Release(30);
+    Release(31);          // the latch is free again
+    Press(32);            // Ctrl is down now: D an octave lower
+    Release(32);
+    EXPECT_EQ((Words{"007f4890", "007f4a90", "00004880", "00004a80", "007f3490", "00003480"}), CaptureWords());
+    EXPECT_EQ(0, gSettings.octaveState);
+}
+
+TEST_F(Engine, ShiftAndControlTogetherRaise)
+{
+    gFake.shift = gFake.control = true;
+    Press(30);
+    EXPECT_EQ(1, gSettings.octaveState);
+    EXPECT_EQ((Words{"007f4890"}), CaptureWords());
+    // A latched key pressed with Shift while an unshifted key is held shows blue.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    Press(30);
+    gFake.shift = true;
+    Press(31);
+    EXPECT_EQ(0, gSettings.octaveState);
+    EXPECT_EQ((Words{"007f3c90", "007f3e90"}), CaptureWords());
+}
+
+TEST_F(Engine, UncountedReleaseNeverDrivesACounterBelowZero)
+{
+    // Esc while A is held, then A's release: its note-off goes out, no counter goes negative.
+    gFake.shift = true;
+    Press(30);
+    EscapeKey();
+    Release(30);
+    EXPECT_EQ(0, gSettings.heldCount[0]);
+    EXPECT_EQ(0, gSettings.heldCount[1]);
+    EXPECT_EQ(0, gSettings.heldCount[2]);
+    // The latch is free: the next press samples the modifiers afresh.
+    gFake.shift = false;
+    Press(31);
+    Release(31);
+    Words words = CaptureWords();
+    ASSERT_EQ(16u + 4u, words.size());
+    EXPECT_EQ("00004880", words[17]); // A's note-off in the shift it sounded with
+    EXPECT_EQ("007f3e90", words[18]); // S unshifted
+    EXPECT_EQ("00003e80", words[19]);
+
+    // A release whose press went elsewhere, while another key is latched up:
+    // the held key keeps its latch and its own release finds its octave.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    gFake.shift = true;
+    Press(31);           // S up an octave
+    gFake.shift = false;
+    Release(30);         // stray release of A
+    EXPECT_EQ(1, gSettings.octaveState);
+    EXPECT_EQ(1, gSettings.heldCount[2]);
+    Release(31);
+    EXPECT_EQ((Words{"007f4a90", "00004880", "00004a80"}), CaptureWords());
+    EXPECT_EQ(0, gSettings.heldCount[2]);
+    EXPECT_EQ(0, gSettings.octaveState);
+}
+
+TEST_F(Engine, RepeatAfterEscLatchesSilently)
+{
+    Press(30);
+    EscapeKey();
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    gFake.control = true;
+    PlayKeyEvent(nullptr, 256, Repeat(30)); // A still down: latches, no note
+    EXPECT_EQ(-1, gSettings.octaveState);
+    EXPECT_EQ(1, gSettings.heldCount[0]);
+    EXPECT_TRUE(CaptureWords().empty());
+    Release(30);
+    EXPECT_EQ((Words{"00003080"}), CaptureWords());
+    EXPECT_EQ(0, gSettings.heldCount[0]);
+}
+
+TEST_F(Engine, AutoBassDoublesOnChannelSixteen)
+{
+    gSettings.autoBass = true;
+    Press(30);
+    Release(30);
+    EXPECT_EQ((Words{"007f3c90", "007f309f", "00003c80", "0000308f"}), CaptureWords());
+    // Switched off while a key is held: its release sends no bass note-off.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    gSettings.autoBass = true;
+    Press(30);
+    ToggleAutoBass();
+    Release(30);
+    EXPECT_EQ((Words{"007f3c90", "007f309f", "00003c80"}), CaptureWords());
+}
+
+TEST_F(Engine, EscSilencesEverythingAndKeepsSettings)
+{
+    gSettings.velocity = 40;
+    gSettings.octaveState = 1;
+    EscapeKey();
+    Words expected;
+    for (int c = 0; c < 16; c++) expected.push_back(Word(0xB0 + c, 123, 0));
+    EXPECT_EQ(expected, CaptureWords());
+    EXPECT_EQ(40, gSettings.velocity);
+    EXPECT_EQ(1, gSettings.octaveState);
+}
+
+TEST_F(Engine, ReplayUsesRecordedShiftAndCurrentSettings)
+{
+    gSettings.keyId = 1302;
+    gSettings.channel = 2;
+    gSettings.velocity = 90;
+    gSettings.autoBass = true;
+    ReplayKeyEvent(nullptr, 256, Down(30), 1);
+    ReplayKeyEvent(nullptr, 257, Up(30), 1);
+    ReplayKeyEvent(nullptr, 256, Down(54), 0); // unplayable: skipped
+    ReplayKeyEvent(nullptr, 256, 200u << 16, 0);
+    EXPECT_EQ((Words{Word(0x92, 81, 90), Word(0x9F, 69, 90), Word(0x82, 81, 0), Word(0x8F, 69, 0)}), CaptureWords());
+    EXPECT_EQ((std::vector<std::string>{"30 1 1 1", "30 0 1 1"}), gFake.drawn);
+    EXPECT_EQ(0, gSettings.heldCount[2]); // replay never touches the latch
+}
+
+TEST_F(Engine, UnplayableKeysAndUnknownKeyIdSendNothing)
+{
+    for (int scan : {1, 29, 42, 54, 57, 75}) {
+        Press(scan);
+        Release(scan);
+    }
+    gSettings.keyId = 1306;
+    Press(30);
+    Release(30);
+    EXPECT_TRUE(CaptureWords().empty());
+}
+
+TEST(ScrollBars, VelocityLimits)
+{
+    int32_t v = 0;
+    ASSERT_TRUE(VelocityAfterScroll(127, 0, 0, &v));
+    EXPECT_EQ(127, v);
+    ASSERT_TRUE(VelocityAfterScroll(5, 3, 0, &v));
+    EXPECT_EQ(1, v);
+    ASSERT_TRUE(VelocityAfterScroll(60, 2, 0, &v));
+    EXPECT_EQ(68, v);
+    ASSERT_TRUE(VelocityAfterScroll(60, 1, 0, &v));
+    EXPECT_EQ(59, v);
+    ASSERT_TRUE(VelocityAfterScroll(60, 5, 1, &v));
+    EXPECT_EQ(127, v);
+    ASSERT_TRUE(VelocityAfterScroll(60, 4, 127, &v));
+    EXPECT_EQ(1, v);
+    EXPECT_FALSE(VelocityAfterScroll(60, 8, 0, &v)); // SB_ENDSCROLL
+    EXPECT_FALSE(VelocityAfterScroll(60, 6, 0, &v)); // SB_TOP
+}
+
+TEST(ScrollBars, PitchBendSpringsBack)
+{
+    int32_t v = -1;
+    ASSERT_TRUE(PitchBendAfterScroll(5, 1, &v));
+    EXPECT_EQ(16382, v); // dragged to the top
+    ASSERT_TRUE(PitchBendAfterScroll(5, 16383, &v));
+    EXPECT_EQ(0, v);
+    ASSERT_TRUE(PitchBendAfterScroll(5, 0, &v));
+    EXPECT_EQ(16383, v);
+    ASSERT_TRUE(PitchBendAfterScroll(4, 100, &v));
+    EXPECT_EQ(8191, v); // let go anywhere: back to rest
+    for (int code : {0, 1, 2, 3, 6, 7, 8}) EXPECT_FALSE(PitchBendAfterScroll(code, 100, &v)) << code;
+}
+
+TEST(MouseKeys, HitTestAtTheEdges)
+{
+    const int left = 100, top = 200;
+    EXPECT_EQ(16, MouseKeyAt(left + 0, top + 39, left, top));   // row 1, first 19 pixels: Q
+    EXPECT_EQ(16, MouseKeyAt(left + 18, top + 40, left, top));
+    EXPECT_EQ(2, MouseKeyAt(left, top, left, top));             // row 0 first key: 1
+    EXPECT_EQ(30, MouseKeyAt(left + 38 * 1 + 5, top + 80, left, top)); // row 2 column 2: A
+    EXPECT_EQ(-1, MouseKeyAt(left + 5, top + 80, left, top));   // row 2 column 0: empty
+    for (int dx = 456; dx <= 475; dx++) {
+        EXPECT_EQ(-1, MouseKeyAt(left + dx, top + 10, left, top)) << dx;
+        EXPECT_EQ(-1, MouseKeyAt(left + dx, top + 90, left, top)) << dx;
+        EXPECT_EQ(27, MouseKeyAt(left + dx, top + 50, left, top)) << dx; // ]
+    }
+    EXPECT_EQ(44, MouseKeyAt(left + 60, top + 156, left, top)); // bottom edge: row 3, Z
+    EXPECT_EQ(-1, MouseKeyAt(left + 30, top + 156, left, top)); // row 3 column 1: empty
+    EXPECT_EQ(-1, MouseKeyAt(left + 30, top + 157, left, top));
+    EXPECT_EQ(-1, MouseKeyAt(left - 1, top + 10, left, top));
+    EXPECT_EQ(-1, MouseKeyAt(left + 476, top + 10, left, top));
+    EXPECT_EQ(37, MouseKeyAt(5, 5, -300, -100));                // a cut-off picture: K
+    EXPECT_EQ(-1, MouseKeyAt(200, 5, -300, -100));              // right of it
+    EXPECT_EQ(53, MouseKeyAt(left + 19 + 38 * 10 + 1, top + 120, left, top)); // /
+}
+
+TEST_F(Engine, SwitchAndDeviceLife)
+{
+    // On: the instrument goes to the channel and the bass channel.
+    SwitchOutputOff();
+    gSettings.instrument = 40;
+    gSettings.channel = 2;
+    gSettings.device = 0;
+    EXPECT_EQ(SwitchOpened, SwitchOutputOn());
+    EXPECT_EQ(SwitchAlreadyOn, SwitchOutputOn());
+    std::vector<std::string> lines = CaptureLines();
+    ASSERT_GE(lines.size(), 20u);
+    std::vector<std::string> tail(lines.end() - 3, lines.end());
+    EXPECT_EQ((std::vector<std::string>{"open 0 ok", "msg 0 000028c2", "msg 0 000028cf"}), tail);
+
+    // A device change: 16 All Notes Off on the old device, close, open, two program changes.
+    setenv("QF_MIDI_DEVICES", "One|Two", 1);
+    StartCapture();
+    setenv("QF_MIDI_DEVICES", "One|Two", 1);
+    gSettings.device = 0;
+    ASSERT_EQ(SwitchOpened, SwitchOutputOn());
+    StartCapture();
+    setenv("QF_MIDI_DEVICES", "One|Two", 1);
+    gSettings.switchOn = true;
+    gSettings.midiOut = 2; // device 0
+    ASSERT_TRUE(SwitchOutputOff());
+    gSettings.device = 1;
+    ASSERT_EQ(SwitchOpened, SwitchOutputOn());
+    std::vector<std::string> expected;
+    for (int c = 0; c < 16; c++) expected.push_back("msg 0 " + Word(0xB0 + c, 123, 0));
+    expected.insert(expected.end(), {"close 0", "open 1 ok", "msg 1 000000c0", "msg 1 000000cf"});
+    EXPECT_EQ(expected, CaptureLines());
+    unsetenv("QF_MIDI_DEVICES");
+}
+
+TEST_F(Engine, FailedOpenLeavesTheSwitchOff)
+{
+    SwitchOutputOff();
+    setenv("QF_MIDI_FAIL_OPEN", "3,-1", 1);
+    EXPECT_EQ(SwitchFailed, SwitchOutputOn());
+    EXPECT_FALSE(gSettings.switchOn);
+    EXPECT_FALSE(StartupOpenOutput());
+    unsetenv("QF_MIDI_FAIL_OPEN");
+    ASSERT_TRUE(StartupOpenOutput()); // only the selected channel at start-up
+    std::vector<std::string> lines = CaptureLines();
+    EXPECT_EQ("open -1 ok", lines[lines.size() - 2]);
+    EXPECT_EQ("msg -1 000000c0", lines.back());
+}
+
+TEST(CaptureBackend, DeviceListFromTheEnvironment)
+{
+    char name[64];
+    unsetenv("QF_MIDI_DEVICES");
+    unsetenv("QF_MIDI_MAPPER");
+    EXPECT_EQ(1u, MidiOutDeviceCount());
+    ASSERT_TRUE(MidiOutDeviceName(0, name, sizeof(name)));
+    EXPECT_STREQ("QF Capture", name);
+    ASSERT_TRUE(MidiOutDeviceName(-1, name, sizeof(name)));
+    EXPECT_STREQ("QF Capture Mapper", name);
+    setenv("QF_MIDI_DEVICES", "", 1);
+    EXPECT_EQ(0u, MidiOutDeviceCount());
+    setenv("QF_MIDI_DEVICES", "Alpha|Beta|Gamma", 1);
+    EXPECT_EQ(3u, MidiOutDeviceCount());
+    ASSERT_TRUE(MidiOutDeviceName(2, name, 4));
+    EXPECT_STREQ("Gam", name);
+    EXPECT_FALSE(MidiOutDeviceName(3, name, sizeof(name)));
+    setenv("QF_MIDI_MAPPER", "0", 1);
+    EXPECT_FALSE(MidiOutDeviceName(-1, name, sizeof(name)));
+    gSettings.device = -1;
+    EXPECT_FALSE(MapperAvailable(name, sizeof(name)));
+    EXPECT_EQ(0, gSettings.device);
+    unsetenv("QF_MIDI_DEVICES");
+    unsetenv("QF_MIDI_MAPPER");
+}

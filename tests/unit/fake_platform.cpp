@@ -1,0 +1,64 @@
+#include "fake_platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+#include "engine/note_player.h"
+#include "engine/performance.h"
+#include "engine/platform.h"
+#include "files/document_state.h"
+#include "recorder/recording.h"
+
+FakePlatform gFake;
+
+bool ShiftKeyDown() { return gFake.shift; }
+bool ControlKeyDown() { return gFake.control; }
+uint32_t MillisecondClock() { return gFake.clock; }
+
+void DrawKeyMarker(KeySurface*, int index, int pressed, int replay, int replayState)
+{
+    gFake.drawn.push_back(std::to_string(index) + " " + std::to_string(pressed) + " " + std::to_string(replay) +
+                          " " + std::to_string(replayState));
+}
+
+static std::string LogFile()
+{
+    return "/tmp/qf-unit-capture-" + std::to_string(getpid()) + ".log";
+}
+
+void StartCapture()
+{
+    std::string path = LogFile();
+    remove(path.c_str());
+    setenv("QF_MIDI_LOG", path.c_str(), 1);
+    unsetenv("QF_MIDI_DEVICES");
+    unsetenv("QF_MIDI_MAPPER");
+    unsetenv("QF_MIDI_FAIL_OPEN");
+    ResetPerformanceSettings();
+    ReleaseRecordingEvents();
+    gRecording = Recording();
+    gDocument = DocumentState();
+    gFake = FakePlatform();
+}
+
+std::vector<std::string> CaptureLines()
+{
+    std::vector<std::string> lines;
+    std::ifstream in(LogFile());
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t blank = line.find(' ');
+        lines.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
+    }
+    return lines;
+}
+
+std::vector<std::string> CaptureWords()
+{
+    std::vector<std::string> words;
+    for (const std::string& line : CaptureLines())
+        if (line.rfind("msg ", 0) == 0) words.push_back(line.substr(line.rfind(' ') + 1));
+    return words;
+}

@@ -1,0 +1,25 @@
+// Stand-ins for the platform facts and the key drawing in native tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FakePlatform {
+    bool shift = false;
+    bool control = false;
+    uint32_t clock = 0;
+    std::vector<std::string> drawn; // "index pressed replay state" per DrawKeyMarker
+};
+
+extern FakePlatform gFake;
+
+// Points the capture backend at a fresh log file and resets the engine,
+// the recording and the fakes.
+void StartCapture();
+
+// The log's lines since StartCapture, without their time stamps.
+std::vector<std::string> CaptureLines();
+
+// Only the words of the "msg" lines, as 8 hex digits.
+std::vector<std::string> CaptureWords();
