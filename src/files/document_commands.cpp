@@ -1,0 +1,216 @@
+#include "files/document_commands.h"
+
+#include <commdlg.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/keymap.h"
+#include "engine/performance.h"
+#include "files/document_state.h"
+#include "files/midi_export.h"
+#include "files/recording_file.h"
+#include "recorder/recorder_commands.h"
+#include "recorder/recording.h"
+#include "shell/app.h"
+
+static const char* ShownName(const char* name)
+{
+    return name && *name ? name : "未命名";
+}
+
+void SetDocumentTitle(HWND window, const char* name)
+{
+    char caption[FilePathSize + 32];
+    wsprintfA(caption, "琴坊 - [%s]", ShownName(name));
+    SetWindowTextA(window, caption);
+}
+
+void ShowFileError(HWND window, const char* format, const char* name)
+{
+    char text[1100];
+    wsprintfA(text, format, ShownName(name));
+    MessageBeep(MB_ICONEXCLAMATION);
+    MessageBoxA(window, text, "QF", MB_ICONEXCLAMATION | MB_OK);
+}
+
+int PromptSaveChanges(HWND window, const char* name)
+{
+    char text[FilePathSize + 64];
+    wsprintfA(text, "保存当前的变化在 %s?", ShownName(name));
+    int answer = MessageBoxA(window, text, "QF", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES && SendMessageA(window, WM_COMMAND, CmdSave, 0) == 0) return IDCANCEL;
+    return answer;
+}
+
+// One dialog structure serves the three file dialogs, filled anew each time.
+static bool ChooseFile(HWND window, bool save, const char* filter, const char* extension, char* path, char* title,
+                       DWORD flags)
+{
+    OPENFILENAMEA ofn;
+    memset(&ofn, 0, sizeof(ofn));
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = window;
+    ofn.lpstrFilter = filter;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = FilePathSize;
+    ofn.lpstrFileTitle = title;
+    ofn.nMaxFileTitle = FilePathSize;
+    ofn.Flags = flags;
+    ofn.lpstrDefExt = extension;
+    return (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) != 0;
+}
+
+static const char RecordingFilter[] = "QFI Files(*.QFI)\0*.qfi\0";
+static const char MidiFilter[] = "Midi Files(*.MID)\0*.mid\0";
+
+static bool ChooseOpenFile(HWND window, char* path, char* title)
+{
+    return ChooseFile(window, false, RecordingFilter, "qfi", path, title, OFN_CREATEPROMPT);
+}
+
+static bool ChooseSaveFile(HWND window, char* path, char* title)
+{
+    return ChooseFile(window, true, RecordingFilter, "qfi", path, title, OFN_OVERWRITEPROMPT);
+}
+
+static bool ChooseExportFile(HWND window, char* path, char* title)
+{
+    return ChooseFile(window, true, MidiFilter, "mid", path, title, OFN_OVERWRITEPROMPT);
+}
+
+int SaveCommand(HWND window, int id)
+{
+    if (id != CmdSave || gDocument.fileTitle[0] == 0) {
+        if (!ChooseSaveFile(window, gDocument.filePath, gDocument.fileTitle)) return 0;
+    }
+    const char* error = WriteRecordingFile(gRecording.events, gRecording.count, gSettings.keyId, gSettings.autoBass,
+                                           gDocument.filePath);
+    if (error) {
+        ShowFileError(window, error, gDocument.fileTitle);
+        gDocument.fileTitle[0] = 0;
+        SetDocumentTitle(window, "");
+        return 0;
+    }
+    gDocument.modified = false;
+    EnableCommand(CmdSave, false);
+    SetDocumentTitle(window, gDocument.fileTitle);
+    return 1;
+}
+
+// The controls of a freshly loaded recording; export only for a load by
+// command (after a start-up load it follows with the end of the first play).
+static void ShowLoadedRecording(bool enableExport)
+{
+    EnableCommand(CmdSave, false);
+    EnableCommand(CmdSaveAs, true);
+    EnableCommand(CmdStartRecording, true);
+    EnableCommand(CmdPlay, true);
+    EnableCommand(CmdLoop, true);
+    if (enableExport) EnableCommand(CmdExport, true);
+    EnableCommand(CmdStopRecording, false);
+    EnableCommand(CmdStopPlaying, false);
+    EnablePushButton(CmdStartRecording, true);
+    EnablePushButton(CmdPlay, true);
+    EnablePushButton(CmdLoop, true);
+    EnablePushButton(CmdStopRecording, false);
+    EnablePushButton(CmdStopPlaying, false);
+}
+
+// Puts a successfully read file in place of the recording. A key that is no
+// musical key is not taken; the events, auto bass and controls are.
+static void TakeLoadedFile(const RecordingFileData& data)
+{
+    AdoptRecordingEvents(data.events, data.eventCount);
+    MakePlaybackCopy(gRecording.events, gRecording.count);
+    if (IsKeyId((int32_t)data.keyId)) {
+        CheckCommand(gSettings.keyId, false);
+        gSettings.keyId = (int32_t)data.keyId;
+        CheckCommand(gSettings.keyId, true);
+    }
+    gDocument.modified = false;
+    gSettings.autoBass = data.autoBass;
+    CheckCommand(CmdAutoBass, gSettings.autoBass);
+}
+
+void LoadCommand(HWND window)
+{
+    if (!MayDiscardDocument(window)) return;
+    if (!ChooseOpenFile(window, gDocument.filePath, gDocument.fileTitle)) return;
+    RecordingFileData data;
+    const char* error = ReadRecordingFile(gDocument.filePath, &data);
+    if (error) {
+        ShowFileError(window, error, gDocument.fileTitle);
+        gDocument.fileTitle[0] = 0;
+        return;
+    }
+    TakeLoadedFile(data);
+    RepaintMainWindow();
+    SetDocumentTitle(window, gDocument.fileTitle);
+    ShowLoadedRecording(true);
+}
+
+void ExportCommand(HWND window)
+{
+    if (!ChooseExportFile(window, gDocument.midiPath, gDocument.midiTitle)) return;
+    // A failed export is said: the user would otherwise take it for written.
+    if (!ExportMidiFile(gRecording.events, gRecording.count, gSettings.keyId, gSettings.instrument,
+                        gSettings.autoBass, gDocument.midiPath))
+        ShowFileError(window, CannotWriteFileMessage, gDocument.midiTitle);
+}
+
+// The path named on the command line: surrounding blanks and one pair of
+// enclosing quotes (Windows quotes paths with blanks) removed. False when it
+// does not fit the path buffers.
+static bool CommandLinePath(const char* commandLine, char* path)
+{
+    const char* begin = commandLine;
+    while (*begin == ' ' || *begin == '\t') begin++;
+    size_t length = strlen(begin);
+    while (length > 0 && (begin[length - 1] == ' ' || begin[length - 1] == '\t')) length--;
+    if (length >= 2 && begin[0] == '"' && begin[length - 1] == '"') {
+        begin++;
+        length -= 2;
+    }
+    if (length >= (size_t)FilePathSize) return false;
+    memcpy(path, begin, length);
+    path[length] = 0;
+    return true;
+}
+
+void StartupLoad(HWND window, const char* commandLine)
+{
+    char path[FilePathSize];
+    bool fits = CommandLinePath(commandLine ? commandLine : "", path);
+    if (fits && path[0] == 0) {
+        SetDocumentTitle(window, "");
+        return;
+    }
+    if (!fits) {
+        ShowFileError(window, CannotOpenFileMessage, commandLine);
+        SetDocumentTitle(window, "");
+        return;
+    }
+    strcpy(gDocument.fileTitle, path);
+    strcpy(gDocument.filePath, path);
+    RecordingFileData data;
+    const char* error = ReadRecordingFile(gDocument.filePath, &data);
+    if (error) {
+        ShowFileError(window, error, path);
+        gDocument.fileTitle[0] = 0;
+        SetDocumentTitle(window, "");
+        return;
+    }
+    TakeLoadedFile(data);
+    SetDocumentTitle(window, gDocument.fileTitle);
+    ShowLoadedRecording(false);
+    if (gSettings.switchOn) SetTimer(window, 1, 500, nullptr);
+}
+
+bool MayDiscardDocument(HWND window)
+{
+    // While a new recording is still empty the earlier one is gone already:
+    // there is nothing left to save.
+    if (!gDocument.modified || gRecording.count == 0) return true;
+    return PromptSaveChanges(window, gDocument.fileTitle) != IDCANCEL;
+}

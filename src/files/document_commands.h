@@ -1,0 +1,27 @@
+// The document's window side: the caption, the file dialogs and the file
+// commands, the start-up load, and the question before changes are lost.
+#pragma once
+
+#include <windows.h>
+
+// Sets the caption "琴坊 - [name]" ("未命名" for an empty name).
+void SetDocumentTitle(HWND window, const char* name);
+
+// Shows a file error: format holds one "%s" for name ("未命名" when empty).
+void ShowFileError(HWND window, const char* format, const char* name);
+
+// Asks whether to save the changes to name: IDYES, IDNO or IDCANCEL. A Yes
+// whose save fails or is cancelled counts as IDCANCEL.
+int PromptSaveChanges(HWND window, const char* name);
+
+// Commands 1288 (save) and 1289 (save as): 1 when the file was written.
+int SaveCommand(HWND window, int id);
+void LoadCommand(HWND window);   // 1296
+void ExportCommand(HWND window); // 1282
+
+// Loads the recording named on the command line during the window's
+// creation, and arms its single play when the output is on.
+void StartupLoad(HWND window, const char* commandLine);
+
+// WM_CLOSE and WM_QUERYENDSESSION: false when the user cancels.
+bool MayDiscardDocument(HWND window);

@@ -1,0 +1,9 @@
+# The recording file, the MIDI export and the safe replacement of a file.
+list(APPEND QF_PORTABLE_SOURCES
+  files/recording_file.cpp
+  files/midi_export.cpp)
+if(WIN32)
+  list(APPEND QF_PORTABLE_SOURCES files/replace_file_win.cpp)
+else()
+  list(APPEND QF_PORTABLE_SOURCES files/replace_file_posix.cpp)
+endif()

@@ -1,0 +1,37 @@
+// What the window-side subsystems share: the program-wide handles and
+// layout values, the playback message, and the few helpers that change
+// menu marks, enabled states and the picture.
+#pragma once
+
+#include <windows.h>
+
+#include "shell/commands.h"
+
+// One recorded event to sound: wParam the playback copy's event array,
+// lParam the event's index.
+constexpr UINT WM_PLAYEVENT = WM_USER + 1;
+
+extern HINSTANCE gInstance;
+extern HWND gMainWindow;
+extern HBITMAP gInstrumentStrip; // bitmap 110: fifteen 171 x 141 pictures
+extern HBITMAP gKeyCapStrip;     // bitmap 114: four 38 x 39 key caps
+extern COLORREF gBackgroundColor;
+extern const char* gCommandLine; // the text after the program's name
+
+// The main window's layout values, set at creation and on every size.
+struct Layout {
+    int charWidth = 0;  // extent of "M" in the default font
+    int charHeight = 0;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    POINT keyboardOrigin = {0, 0}; // top-left corner of the keyboard picture
+};
+extern Layout gLayout;
+
+// Menu items of the main window's menu bar, by command id.
+void CheckCommand(int id, bool checked);
+void EnableCommand(int id, bool enabled);
+// The push buttons (ids 1283..1287).
+void EnablePushButton(int id, bool enabled);
+// Invalidates the whole client area with erase.
+void RepaintMainWindow();

@@ -1,0 +1,29 @@
+// Command identifiers: one number space for menu items, accelerators,
+// toolbar buttons and push buttons. Portable.
+#pragma once
+
+constexpr int CmdSwitchOn = 256;
+constexpr int CmdSwitchOff = 257;
+constexpr int CmdMapper = 511;          // device commands: 512 + device, the mapper 511
+constexpr int CmdDeviceBase = 512;
+constexpr int CmdDeviceLast = 767;
+constexpr int CmdChannelBase = 768;     // 768 + channel index
+constexpr int CmdChannelLast = 1023;
+constexpr int CmdInstrumentBase = 1024; // 1024 + program
+constexpr int CmdHelp = 1280;
+constexpr int CmdAbout = 1281;
+constexpr int CmdExport = 1282;
+constexpr int CmdStartRecording = 1283;
+constexpr int CmdStopRecording = 1284;
+constexpr int CmdPlay = 1285;
+constexpr int CmdLoop = 1286;
+constexpr int CmdStopPlaying = 1287;
+constexpr int CmdSave = 1288;
+constexpr int CmdSaveAs = 1289;
+constexpr int CmdLoad = 1296;
+constexpr int CmdFirstKey = 1297;
+constexpr int CmdLastKey = 1332;
+constexpr int CmdAutoBass = 1333;
+
+// The push buttons carry the ids of their commands, in this order.
+constexpr int PushButtonIds[5] = {CmdStartRecording, CmdStopRecording, CmdPlay, CmdLoop, CmdStopPlaying};

@@ -1,0 +1,209 @@
+#include "shell/main_window.h"
+
+#include "display/display.h"
+#include "engine/keymap.h"
+#include "engine/midi_output.h"
+#include "engine/note_player.h"
+#include "engine/performance.h"
+#include "files/document_commands.h"
+#include "recorder/recorder_commands.h"
+#include "shell/about.h"
+#include "shell/app.h"
+#include "shell/layout.h"
+#include "shell/menu.h"
+
+static HWND gVelocityBar;
+static HWND gPitchBendBar;
+static HWND gButtons[5];
+static WNDPROC gButtonProcs[5]; // the buttons' own procedures, by id - 1283
+
+static constexpr const char* ButtonTexts[5] = {"开始录制", "停止录制", "开始播放", "循环播放", "停止播放"};
+
+static LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND parent = GetParent(button);
+    if (message == WM_KILLFOCUS) {
+        // A button never keeps the focus: when it loses it to nobody (it was
+        // disabled) or to a sibling, the instrument takes it. Focus that moves
+        // to another top-level window (a message box) is left alone.
+        HWND to = (HWND)wParam;
+        if (!to || GetParent(to) == parent) SetFocus(parent);
+    } else if (message == WM_KEYDOWN) {
+        SetFocus(parent);
+        SendMessageA(parent, WM_KEYDOWN, wParam, lParam);
+    }
+    int index = GetWindowLongA(button, GWL_ID) - PushButtonIds[0];
+    WNDPROC previous = index >= 0 && index < 5 ? gButtonProcs[index] : nullptr;
+    return previous ? CallWindowProcA(previous, button, message, wParam, lParam)
+                    : DefWindowProcA(button, message, wParam, lParam);
+}
+
+static HWND CreateChild(HWND window, const char* cls, const char* text, DWORD style, int id)
+{
+    return CreateWindowA(cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window, (HMENU)(INT_PTR)id, gInstance,
+                         nullptr);
+}
+
+static LRESULT CreateMainWindow(HWND window)
+{
+    gMainWindow = window;
+
+    HDC dc = GetDC(window);
+    SIZE m = {0, 0};
+    GetTextExtentPointA(dc, "M", 1, &m);
+    gLayout.charWidth = m.cx;
+    gLayout.charHeight = m.cy;
+    ReleaseDC(window, dc);
+
+    gVelocityBar = CreateChild(window, "scrollbar", nullptr, SBS_VERT, VelocityBarId);
+    SetScrollRange(gVelocityBar, SB_CTL, 1, 127, FALSE);
+    SetScrollPos(gVelocityBar, SB_CTL, 128 - gSettings.velocity, FALSE);
+    gPitchBendBar = CreateChild(window, "scrollbar", nullptr, SBS_VERT, PitchBendBarId);
+    SetScrollRange(gPitchBendBar, SB_CTL, 1, 16383, FALSE);
+    SetScrollPos(gPitchBendBar, SB_CTL, 16383 - PitchBendRest, TRUE);
+
+    for (int i = 0; i < 5; i++) gButtons[i] = CreateChild(window, "button", ButtonTexts[i], 0, PushButtonIds[i]);
+    for (int i = 0; i < 5; i++) EnableWindow(gButtons[i], i == 0);
+    for (int i = 0; i < 5; i++)
+        gButtonProcs[i] = (WNDPROC)SetWindowLongPtrA(gButtons[i], GWLP_WNDPROC, (LONG_PTR)ButtonSubclassProc);
+
+    unsigned devices = MidiOutDeviceCount();
+    if (devices == 0) {
+        MessageBeep(MB_ICONHAND);
+        MessageBoxA(window, "No MIDI output devices!", "QF", MB_ICONERROR);
+        return -1;
+    }
+    SetMenu(window, BuildMainMenu(devices));
+
+    if (StartupOpenOutput()) {
+        CheckCommand(CmdSwitchOn, true);
+        CheckCommand(CmdSwitchOff, false);
+    } else {
+        MessageBeep(MB_ICONEXCLAMATION);
+        MessageBoxA(window, "Cannot open MIDI device", "QF", MB_ICONEXCLAMATION);
+    }
+
+    // The recording named on the command line, and the caption.
+    StartupLoad(window, gCommandLine);
+    return 0;
+}
+
+void LayoutChildren(int width, int height)
+{
+    gLayout.clientWidth = width;
+    gLayout.clientHeight = height;
+    ChildPlaces p = PlaceChildren(width, height, gLayout.charWidth, gLayout.charHeight);
+    gLayout.keyboardOrigin.x = p.keyboardX;
+    gLayout.keyboardOrigin.y = p.keyboardY;
+    MoveWindow(gVelocityBar, p.velocityBar.x, p.velocityBar.y, p.velocityBar.width, p.velocityBar.height, TRUE);
+    MoveWindow(gPitchBendBar, p.pitchBendBar.x, p.pitchBendBar.y, p.pitchBendBar.width, p.pitchBendBar.height, TRUE);
+    for (int i = 0; i < 5; i++)
+        MoveWindow(gButtons[i], p.buttons[i].x, p.buttons[i].y, p.buttons[i].width, p.buttons[i].height, TRUE);
+}
+
+static void DestroyMainWindow(HWND window)
+{
+    SendMessageA(window, WM_COMMAND, CmdSwitchOff, 0);
+    ShutdownPlayback();
+    ReleaseRecordingEvents();
+    PostQuitMessage(0);
+}
+
+static void KeyMessage(HWND window, UINT message, LPARAM lParam)
+{
+    if (!gSettings.switchOn) return;
+    KeySurface surface;
+    BeginKeySurface(window, &surface);
+    PlayKeyEvent(&surface, message, (uint32_t)lParam);
+    EndKeySurface(&surface);
+}
+
+static void ScrollMessage(WPARAM wParam, LPARAM lParam)
+{
+    HWND bar = (HWND)lParam;
+    int code = LOWORD(wParam);
+    int thumb = HIWORD(wParam);
+    if (bar && bar == gVelocityBar) {
+        int32_t velocity;
+        if (!VelocityAfterScroll(gSettings.velocity, code, thumb, &velocity)) return;
+        gSettings.velocity = velocity;
+        SetScrollPos(bar, SB_CTL, 128 - velocity, TRUE);
+    } else if (bar && bar == gPitchBendBar) {
+        int32_t value;
+        if (!PitchBendAfterScroll(code, thumb, &value)) return;
+        SetScrollPos(bar, SB_CTL, 16383 - value, TRUE);
+        if (gSettings.switchOn) SendPitchBend(gSettings.midiOut, gSettings.channel, value);
+    }
+}
+
+static void MouseDown(HWND window, LPARAM lParam)
+{
+    unsigned x = LOWORD(lParam), y = HIWORD(lParam);
+    int index = MouseKeyAt(x, y, gLayout.keyboardOrigin.x, gLayout.keyboardOrigin.y);
+    if (index < 0) return;
+    SetCapture(window);
+    gSettings.mouseKey = index;
+    SendMessageA(window, WM_KEYDOWN, 0, (LPARAM)index * 65536);
+}
+
+static void MouseUp(HWND window)
+{
+    if (gSettings.mouseKey >= KeyMapSize) return;
+    SendMessageA(window, WM_KEYUP, 0, (LPARAM)gSettings.mouseKey * 65536);
+    gSettings.mouseKey = NoMouseKey;
+    ReleaseCapture();
+    (void)window;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    switch (message) {
+    case WM_CREATE:
+        return CreateMainWindow(window);
+    case WM_SIZE:
+        LayoutChildren(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_DESTROY:
+        DestroyMainWindow(window);
+        return 0;
+    case WM_PAINT:
+        PaintMainWindow(window);
+        return 0;
+    case WM_CLOSE:
+        if (MayDiscardDocument(window)) DestroyWindow(window);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return MayDiscardDocument(window) ? 1 : 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        KeyMessage(window, message, lParam);
+        return 0;
+    case WM_CHAR:
+        if (wParam == 27 && gSettings.switchOn) {
+            EscapeKey();
+            RepaintMainWindow();
+        }
+        return 0;
+    case WM_VSCROLL:
+        ScrollMessage(wParam, lParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        MouseDown(window, lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        MouseUp(window);
+        return 0;
+    case WM_COMMAND:
+        return DispatchCommand(window, LOWORD(wParam));
+    case WM_TIMER:
+        if (wParam == 1) PlaybackStartTimer(window);
+        return 0;
+    case WM_PLAYEVENT:
+        PlayEventMessage(window, wParam, lParam);
+        return 0;
+    default:
+        if (PlaybackWindowMessage(window, message, wParam, lParam, &result)) return result;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

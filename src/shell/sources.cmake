@@ -1,0 +1,7 @@
+list(APPEND QF_WINDOWS_SOURCES
+  shell/app.cpp
+  shell/main_window.cpp
+  shell/command_dispatch.cpp
+  shell/menu.cpp
+  shell/about.cpp
+  files/document_commands.cpp)

@@ -1,0 +1,286 @@
+// qftool: the recording file and the MIDI export on the command line, with
+// the program's own reader, writer and exporter.
+//
+//   qftool info FILE.qfi
+//   qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]
+//   qftool write OUT.qfi --key K [--bass 0|1]     (event lines on standard input)
+//
+// Exit status 0 on success, 1 otherwise.
+#include <cctype>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "files/midi_export.h"
+#include "files/recording_file.h"
+
+#ifndef _WIN32
+#include <iconv.h>
+#endif
+
+namespace {
+
+constexpr const char* UsageText =
+    "usage: qftool info FILE.qfi\n"
+    "       qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]\n"
+    "       qftool write OUT.qfi --key K [--bass 0|1] < events\n"
+    "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
+
+int Usage()
+{
+    fputs(UsageText, stderr);
+    return 1;
+}
+
+// Prints a reader or writer message with the file name filled in. The
+// messages are GBK text; on Linux they are turned into UTF-8 first.
+void ShowFileMessage(const char* format, const char* fileName)
+{
+#ifdef _WIN32
+    fprintf(stderr, format, fileName);
+    fputc('\n', stderr);
+#else
+    char converted[256];
+    bool done = false;
+    iconv_t cd = iconv_open("UTF-8", "GBK");
+    if (cd != (iconv_t)-1) {
+        char* in = const_cast<char*>(format);
+        size_t inLeft = strlen(format);
+        char* out = converted;
+        size_t outLeft = sizeof converted - 1;
+        done = iconv(cd, &in, &inLeft, &out, &outLeft) != (size_t)-1 && inLeft == 0;
+        *out = 0;
+        iconv_close(cd);
+    }
+    // The format holds one "%s" and nothing else that printf reads.
+    fprintf(stderr, done ? converted : format, fileName);
+    fputc('\n', stderr);
+#endif
+}
+
+// A whole decimal number within [low, high].
+bool ParseNumber(const char* text, long long low, long long high, long long* value)
+{
+    if (!text || !*text || isspace((unsigned char)*text)) return false;
+    char* end = nullptr;
+    long long v = strtoll(text, &end, 10);
+    if (*end != 0 || v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+// 1 to 8 hex digits, nothing else.
+bool ParseHexWord(const char* text, uint32_t* value)
+{
+    size_t n = strlen(text);
+    if (n == 0 || n > 8) return false;
+    uint32_t v = 0;
+    for (size_t i = 0; i < n; i++) {
+        int c = (unsigned char)text[i];
+        if (!isxdigit(c)) return false;
+        v = v << 4 | (uint32_t)(isdigit(c) ? c - '0' : tolower(c) - 'a' + 10);
+    }
+    *value = v;
+    return true;
+}
+
+// The command line after the command word: positional arguments and the
+// options --key, --instrument and --bass, each with its value.
+struct Arguments {
+    const char* positional[2];
+    int positionalCount;
+    bool hasKey, hasInstrument, hasBass;
+    long long key, instrument, bass;
+};
+
+bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrument, Arguments* a)
+{
+    memset(a, 0, sizeof *a);
+    for (int i = 0; i < argc; i++) {
+        const char* arg = argv[i];
+        if (strcmp(arg, "--key") == 0 || strcmp(arg, "--instrument") == 0 || strcmp(arg, "--bass") == 0) {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "qftool: %s needs a value\n", arg);
+                return false;
+            }
+            const char* value = argv[++i];
+            bool ok;
+            if (strcmp(arg, "--key") == 0) {
+                ok = !a->hasKey && ParseNumber(value, INT32_MIN, UINT32_MAX, &a->key); // as stored, or signed
+                a->hasKey = true;
+            } else if (strcmp(arg, "--instrument") == 0) {
+                ok = allowInstrument && !a->hasInstrument && ParseNumber(value, 0, 127, &a->instrument);
+                a->hasInstrument = true;
+            } else {
+                ok = !a->hasBass && ParseNumber(value, 0, 1, &a->bass);
+                a->hasBass = true;
+            }
+            if (!ok) {
+                fprintf(stderr, "qftool: bad or repeated option %s %s\n", arg, value);
+                return false;
+            }
+        } else if (arg[0] == '-' && arg[1] == '-') {
+            fprintf(stderr, "qftool: unknown option %s\n", arg);
+            return false;
+        } else {
+            if (a->positionalCount >= maxPositional) {
+                fprintf(stderr, "qftool: unexpected argument %s\n", arg);
+                return false;
+            }
+            a->positional[a->positionalCount++] = arg;
+        }
+    }
+    if (a->positionalCount != maxPositional) {
+        Usage();
+        return false;
+    }
+    return true;
+}
+
+int InfoCommand(int argc, char** argv)
+{
+    if (argc != 1) return Usage();
+    RecordingFileData data;
+    const char* message = ReadRecordingFile(argv[0], &data);
+    if (message) {
+        ShowFileMessage(message, argv[0]);
+        return 1;
+    }
+    printf("events %" PRIu32 "\nkey %" PRIu32 "\nautobass %d\n", data.eventCount, data.keyId, data.autoBass ? 1 : 0);
+    for (uint32_t i = 0; i < data.eventCount; i++) {
+        const RecordedEvent& e = data.events[i];
+        printf("%" PRIu32 " %" PRId32 " %08" PRIx32 " %" PRId32 "\n", e.delay, e.message, e.keyData, e.octaveShift);
+    }
+    free(data.events);
+    return fflush(stdout) == 0 ? 0 : 1;
+}
+
+int ExportCommand(int argc, char** argv)
+{
+    Arguments a;
+    if (!ParseArguments(argc, argv, 2, true, &a)) return 1;
+    RecordingFileData data;
+    const char* message = ReadRecordingFile(a.positional[0], &data);
+    if (message) {
+        ShowFileMessage(message, a.positional[0]);
+        return 1;
+    }
+    int32_t keyId = a.hasKey ? (int32_t)a.key : (int32_t)data.keyId;
+    int32_t instrument = a.hasInstrument ? (int32_t)a.instrument : 0;
+    int autoBass = a.hasBass ? (int)a.bass : (data.autoBass ? 1 : 0);
+    int written = ExportMidiFile(data.events, data.eventCount, keyId, instrument, autoBass, a.positional[1]);
+    free(data.events);
+    if (!written) {
+        fprintf(stderr, "qftool: cannot export %s to %s\n", a.positional[0], a.positional[1]);
+        return 1;
+    }
+    return 0;
+}
+
+// Reads one line of standard input without its line end; false at the end
+// of input. A line too long for the buffer is marked by *tooLong.
+bool ReadLine(char* line, size_t size, bool* tooLong)
+{
+    size_t n = 0;
+    int c;
+    *tooLong = false;
+    while ((c = getchar()) != EOF && c != '\n') {
+        if (n + 1 < size)
+            line[n++] = (char)c;
+        else
+            *tooLong = true;
+    }
+    if (c == EOF && n == 0 && !*tooLong) return false;
+    if (n > 0 && line[n - 1] == '\r') n--;
+    line[n] = 0;
+    return true;
+}
+
+// Splits a line into at most max words, cutting it in place.
+int SplitWords(char* line, char** words, int max)
+{
+    int count = 0;
+    char* p = line;
+    for (;;) {
+        while (*p && isspace((unsigned char)*p)) p++;
+        if (!*p) return count;
+        if (count == max) return max + 1;
+        words[count++] = p;
+        while (*p && !isspace((unsigned char)*p)) p++;
+        if (*p) *p++ = 0;
+    }
+}
+
+bool ParseEventLine(char** words, RecordedEvent* e)
+{
+    long long delay, message, shift;
+    uint32_t keyData;
+    if (!ParseNumber(words[0], 0, UINT32_MAX, &delay) || !ParseNumber(words[1], INT32_MIN, INT32_MAX, &message) ||
+        !ParseHexWord(words[2], &keyData) || !ParseNumber(words[3], INT32_MIN, INT32_MAX, &shift))
+        return false;
+    e->delay = (uint32_t)delay;
+    e->message = (int32_t)message;
+    e->keyData = keyData;
+    e->octaveShift = (int32_t)shift;
+    return true;
+}
+
+int WriteCommand(int argc, char** argv)
+{
+    Arguments a;
+    if (!ParseArguments(argc, argv, 1, false, &a)) return 1;
+    if (!a.hasKey) return Usage();
+
+    RecordedEvent* events = nullptr;
+    uint32_t count = 0, capacity = 0;
+    char line[512];
+    bool tooLong;
+    for (unsigned long lineNumber = 1; ReadLine(line, sizeof line, &tooLong); lineNumber++) {
+        char* words[4];
+        int n = tooLong ? -1 : SplitWords(line, words, 4);
+        if (n == 0) continue;
+        // The header lines of "info" are passed over.
+        if (n == 2 && (strcmp(words[0], "events") == 0 || strcmp(words[0], "key") == 0 ||
+                       strcmp(words[0], "autobass") == 0))
+            continue;
+        RecordedEvent e;
+        if (n != 4 || !ParseEventLine(words, &e)) {
+            fprintf(stderr, "qftool: line %lu is no event line\n", lineNumber);
+            free(events);
+            return 1;
+        }
+        if (count == capacity) {
+            uint32_t grown = capacity ? capacity * 2 : 64;
+            RecordedEvent* more =
+                grown > capacity ? (RecordedEvent*)realloc(events, (size_t)grown * sizeof *events) : nullptr;
+            if (!more) {
+                fprintf(stderr, "qftool: out of memory\n");
+                free(events);
+                return 1;
+            }
+            events = more;
+            capacity = grown;
+        }
+        events[count++] = e;
+    }
+    const char* message = WriteRecordingFile(events, count, (int32_t)a.key, a.hasBass ? (int)a.bass : 0,
+                                             a.positional[0]);
+    free(events);
+    if (message) {
+        ShowFileMessage(message, a.positional[0]);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) return Usage();
+    if (strcmp(argv[1], "info") == 0) return InfoCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "write") == 0) return WriteCommand(argc - 2, argv + 2);
+    return Usage();
+}

@@ -1,0 +1,24 @@
+# The file formats seen from outside: independent MIDI readers, the qftool
+# contract, and the fuzzing of the recording file reader.
+if(NOT WIN32)
+  find_program(QF_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  find_program(QF_PYTHON3 python3)
+  if(QF_PYTHON3)
+    add_test(NAME files_independent_midi_readers
+             COMMAND ${QF_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/files/check_midi_readers.py
+                     $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/files-readers)
+  endif()
+  add_test(NAME files_qftool_contract
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/qftool_contract.sh
+                   $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/files-contract)
+
+  # The fuzzer is built with clang beside the build; QF_FUZZ_SECONDS sets how
+  # long it runs (20 s unless told otherwise).
+  find_program(QF_CLANGXX NAMES clang++ clang++-14)
+  if(QF_CLANGXX)
+    add_test(NAME files_fuzz_recording_reader
+             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/fuzz.sh ${QF_CLANGXX} ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
+    set_tests_properties(files_fuzz_recording_reader PROPERTIES TIMEOUT 3600 LABELS fuzz)
+  endif()
+endif()

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The command-line contract of qftool that outside scripts rely on: the info
+# format, the messages (UTF-8) and exit status of failures, export options
+# and defaults, and the info | write round trip.
+# usage: qftool_contract.sh QFTOOL WORK_DIR
+set -u
+tool=$1 work=$2
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+hex() { od -An -tx1 -v "$1" | tr -d ' \n'; }
+
+# Expects exit status $1 of the command after it.
+expect_status() {
+    local want=$1; shift
+    "$@" >out.txt 2>err.txt
+    local got=$?
+    [ "$got" = "$want" ] || fail "$* exited $got, expected $want ($(cat err.txt))"
+}
+
+# write, then info prints the stored values and one line per event.
+events='1000 256 00130001 0
+500 257 c0130001 0
+4294967295 300 ff35ffff -1
+0 256 0000002a 1'
+printf '%s\n' "$events" | expect_status 0 "$tool" write song.qfi --key 1302 --bass 1
+[ "$(stat -c %s song.qfi)" = 168 ] || fail "a file of 4 events is 168 bytes"
+expect_status 0 "$tool" info song.qfi
+printf 'events 4\nkey 1302\nautobass 1\n%s\n' "$events" >want.txt
+cmp -s out.txt want.txt || fail "info output: $(cat out.txt)"
+[ -s err.txt ] && fail "info wrote to stderr: $(cat err.txt)"
+
+# info | write round-trips (CRLF line ends too); the key and bass come from the options.
+"$tool" info song.qfi | sed 's/$/\r/' | expect_status 0 "$tool" write copy.qfi --key 1302 --bass 1
+"$tool" info copy.qfi >copy.txt
+cmp -s copy.txt want.txt || fail "info | write round trip: $(cat copy.txt)"
+[ "$(hex song.qfi)" = "$(hex copy.qfi)" ] || fail "the round trip gives the same bytes"
+printf '1 256 0 0\n' | expect_status 0 "$tool" write plain.qfi --key 4294967295
+"$tool" info plain.qfi | head -3 | tr '\n' ' ' | grep -qx 'events 1 key 4294967295 autobass 0 ' ||
+    fail "write stores --key as given and bass off by default"
+
+# Failures of info: the reader's message with the name, in UTF-8, status 1.
+name='录音 1.qfi'
+expect_status 1 "$tool" info "$name"
+[ "$(cat err.txt)" = "不能找到或打开文件$name." ] || fail "missing file message: $(cat err.txt)"
+[ -s out.txt ] && fail "a failed info printed to stdout"
+printf 'RIFF\x04\x00\x00\x00WAVE' >wave.qfi
+expect_status 1 "$tool" info wave.qfi
+[ "$(cat err.txt)" = "文件wave.qfi不是标准的琴坊文件." ] || fail "WAVE message: $(cat err.txt)"
+head -c 100 song.qfi >short.qfi
+expect_status 1 "$tool" info short.qfi
+[ "$(cat err.txt)" = "文件short.qfi不是标准的琴坊文件." ] || fail "short file message: $(cat err.txt)"
+head -c 110 song.qfi >cut.qfi
+expect_status 1 "$tool" info cut.qfi
+[ "$(cat err.txt)" = "不能读取文件cut.qfi." ] || fail "cut file message: $(cat err.txt)"
+expect_status 1 "$tool" export cut.qfi cut.mid
+[ -e cut.mid ] && fail "an unreadable recording exports nothing"
+
+# export: the worked example, byte for byte.
+printf '1000 256 00130001 0\n500 257 c0130001 0\n' | "$tool" write example.qfi --key 1297
+expect_status 0 "$tool" export example.qfi example.mid
+[ "$(hex example.mid)" = 4d546864000000060000000100c04d54726b0000002000ff51030b96c600c000817c90307f7e80307f830f9001000080010000ff2f00 ] ||
+    fail "example export: $(hex example.mid)"
+
+# export defaults: the file's key and auto bass, instrument 0.
+expect_status 0 "$tool" export song.qfi default.mid
+expect_status 0 "$tool" export song.qfi explicit.mid --key 1302 --instrument 0 --bass 1
+cmp -s default.mid explicit.mid || fail "export defaults to the file's key and auto bass"
+expect_status 0 "$tool" export song.qfi plain.mid --bass 0 --instrument 127 --key 1297
+[ "$(head -c 14 plain.mid | od -An -tx1 | tr -d ' \n')" = 4d546864000000060000000100c0 ] || fail "--bass 0 gives format 0"
+[ "$(dd if=plain.mid bs=1 skip=29 count=3 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 00c07f ] ||
+    fail "--instrument 127 is the program change"
+
+# export failures: status 1, and an earlier file stays as it was.
+cp example.mid keep.mid
+expect_status 1 "$tool" export song.qfi keep.mid --key 1306
+cmp -s example.mid keep.mid || fail "a failed export changed the earlier file"
+expect_status 1 "$tool" export song.qfi keep.mid --instrument 128
+expect_status 1 "$tool" export song.qfi keep.mid --bass 2
+expect_status 1 "$tool" export song.qfi
+expect_status 1 "$tool" export song.qfi no/such/dir.mid
+cmp -s example.mid keep.mid || fail "bad options changed the earlier file"
+[ "$(ls | grep -c '~qf')" = 0 ] || fail "temporary files left behind: $(ls)"
+
+# write failures: status 1, no file.
+printf '1000 256 130001\n' | expect_status 1 "$tool" write bad.qfi --key 1297
+printf '1000 256 1300001zz 0\n' | expect_status 1 "$tool" write bad.qfi --key 1297
+printf '4294967296 256 00130001 0\n' | expect_status 1 "$tool" write bad.qfi --key 1297
+[ -e bad.qfi ] && fail "a bad event line wrote a file"
+printf '1 256 00130001 0\n' | expect_status 1 "$tool" write bad.qfi
+printf '1 256 00130001 0\n' | expect_status 1 "$tool" write no/such.qfi --key 1297
+[ "$(cat err.txt)" = "不能创建文件no/such.qfi." ] || fail "cannot create message: $(cat err.txt)"
+expect_status 1 "$tool" frobnicate
+expect_status 1 "$tool"
+
+if [ "$failures" != 0 ]; then
+    echo "$failures failures"
+    exit 1
+fi
+echo "qftool keeps its contract"
