@@ -1,0 +1,83 @@
+"""Helpers shared by the end-to-end tests: message boxes, the keyboard
+picture's geometry, and the MIDI log's short texts."""
+import time
+
+from harness import expect, run, wait_until
+
+
+def note_on(note, channel=0, velocity=0x7F):
+    return "%02x %02x %02x" % (0x90 + channel, note, velocity)
+
+
+def note_off(note, channel=0):
+    return "%02x %02x 00" % (0x80 + channel, note)
+
+
+ALL_NOTES_OFF = ["%02x 7b 00" % (0xB0 + c) for c in range(16)]
+
+# Row and column of each playable scan code in the keyboard picture.
+KEY_CELLS = {}
+for _scans, _row, _first in ((range(2, 14), 0, 0), (range(16, 28), 1, 1), (range(30, 41), 2, 2),
+                             (range(44, 54), 3, 3)):
+    for _i, _scan in enumerate(_scans):
+        KEY_CELLS[_scan] = (_row, _first + 2 * _i)
+
+
+def box_text(app, title, timeout=10):
+    """The text of the message box titled title."""
+    app.wait_window(title, timeout=timeout)
+    children = app.children(title)
+    texts = [c[4] for ident, c in children.items() if c[0].lower() == "static" and c[4]]
+    expect(texts, f"the box {title} shows a text", None, children)
+    main = children.get(65535)
+    return main[4] if main and main[4] else texts[0]
+
+
+def box_buttons(app, title):
+    return {c[4]: ident for ident, c in app.children(title).items() if c[0].lower() == "button"}
+
+
+def close_box(app, title, key="Return"):
+    """Answers the message box titled title with a key and waits until it is gone."""
+    wid = wait_until(lambda: app.x_window(title), 10, 0.1)
+    expect(wid, f"the box {title} has a window")
+    run(["xdotool", "windowfocus", "--sync", wid], check=False)
+    time.sleep(0.2)
+    run(["xdotool", "key", key])
+    gone = wait_until(lambda: not app.find_window(title), 10, 0.1)
+    expect(gone, f"the box {title} closes")
+    time.sleep(0.2)
+
+
+def layout_cell(app):
+    """(charWidth, charHeight, keyboard x, keyboard y) of the main window,
+    worked out from the push buttons' size as the window placed them."""
+    _, _, _, rect, _ = app.children()[1283]
+    width, height = rect[2] - rect[0], rect[3] - rect[1]
+    cx = width // 6
+    cy = next(c for c in range(1, 200) if 7 * c // 4 == height)
+    _, _, w, h = app.client()
+    return cx, cy, (w - 475) // 2, (h - 156) // 2 + cy
+
+
+def key_position(app, scan):
+    """The middle of a key's cell in client coordinates."""
+    _, _, ox, oy = layout_cell(app)
+    row, column = KEY_CELLS[scan]
+    return ox + 19 * column + 19, oy + 39 * row + 20
+
+
+def key_cell_screen(app, scan):
+    """The key's cell (left, top) on the screen."""
+    cx, cy, _, _ = app.client()
+    _, _, ox, oy = layout_cell(app)
+    row, column = KEY_CELLS[scan]
+    return cx + ox + 19 * column, cy + oy + 39 * row
+
+
+def toolbar_button_center(app, i):
+    """The middle of toolbar button i on the screen."""
+    toolbar = [c for c in app.children().values() if c[0] == "ToolbarWindow32"]
+    expect(toolbar, "the toolbar exists")
+    left, top, right, bottom = toolbar[0][3]
+    return left + 39 * i + 19, top + (bottom - top) // 2

@@ -1,0 +1,183 @@
+"""The application as a player meets it: start-up, the caption, keys, the
+octave latch, accelerators, the menu, the toolbar, push buttons, the mouse on
+the keyboard picture, device change, and the failures at start-up."""
+import time
+
+from harness import expect, expect_equal, wait_until
+from common import (box_text, close_box, key_position, layout_cell, note_off, note_on, ALL_NOTES_OFF,
+                    toolbar_button_center)
+
+
+def test_real_program_without_device_says_so_and_ends(h):
+    app = h.start("qf.exe", skip_splash=False, wait_main=False)
+    started = time.time()
+    # The splash shows for its full five seconds, then the message.
+    box = app.wait_window("QF", timeout=25)
+    waited = time.time() - started
+    expect(waited > 4.0, "the splash stays about five seconds", "> 4 s", f"{waited:.1f} s")
+    expect_equal("No MIDI output devices!", box_text(app, "QF"), "the message box text")
+    close_box(app, "QF")
+    code = app.wait_exit(15)
+    expect_equal(0, code, "the exit code")
+    expect(not app.find_window(pattern="琴坊"), "no window is left", None, [w[4] for w in app.windows() if w[2]])
+
+
+def test_caption_and_a_key(h):
+    app = h.start()
+    expect_equal("琴坊 - [未命名]", app.main_title(), "the caption")
+    # Start-up: the mapper opens and the instrument goes to the selected channel.
+    expect_equal(["open -1 ok", "c0 00 00"], app.midi(), "the start-up log")
+    mark = app.mark()
+    app.key("a")
+    expect_equal([note_on(0x3C), note_off(0x3C)], app.wait_midi(mark, 2), "A pressed and released")
+
+
+def test_shift_latches_until_every_key_is_up(h):
+    app = h.start()
+    mark = app.mark()
+    app.keydown("shift")
+    app.keydown("a")          # 60 + 12
+    app.keyup("shift")
+    app.keydown("s")          # still latched: 62 + 12
+    app.keyup("a")
+    app.keyup("s")
+    app.key("d")              # free again: 64
+    app.keydown("ctrl")
+    app.key("f")              # Ctrl lowers: 65 - 12
+    app.keyup("ctrl")
+    expect_equal([note_on(0x48), note_on(0x4A), note_off(0x48), note_off(0x4A),
+                  note_on(0x40), note_off(0x40), note_on(0x35), note_off(0x35)],
+                 app.wait_midi(mark, 8), "the octave latch")
+
+
+def test_auto_bass_from_the_menu_doubles_on_channel_16(h):
+    app = h.start()
+    app.key("alt+5")          # the function menu
+    app.key("Return")         # its one item: auto bass
+    expect(app.menu()[1333][0], "auto bass is checked")
+    mark = app.mark()
+    app.key("a")
+    expect_equal([note_on(0x3C), "9f 30 7f", note_off(0x3C), "8f 30 00"], app.wait_midi(mark, 4),
+                 "A with auto bass")
+    app.command(1333)
+    expect(not app.menu()[1333][0], "auto bass is unchecked again")
+
+
+def test_accelerators_choose_key_and_switch(h):
+    app = h.start()
+    app.key("alt+a")
+    menu = app.menu()
+    expect(menu[1302][0] and not menu[1297][0], "A major is checked instead of C major")
+    mark = app.mark()
+    app.key("a")
+    expect_equal([note_on(0x45), note_off(0x45)], app.wait_midi(mark, 2), "A in A major")
+
+    mark = app.mark()
+    app.key("alt+s")
+    expect_equal(ALL_NOTES_OFF + ["close -1"], app.wait_midi(mark, 17), "switching off")
+    menu = app.menu()
+    expect(menu[257][0] and not menu[256][0], "the switch shows off")
+    mark = app.mark()
+    app.key("a")
+    time.sleep(0.3)
+    expect_equal([], app.midi_since(mark), "nothing sounds while off")
+
+    app.key("alt+o")
+    # (The O key's own release may follow as a plain note-off: a release always sends one.)
+    expect_equal(["open -1 ok", "c0 00 00", "cf 00 00"], app.wait_midi(mark, 3)[:3], "switching on")
+    menu = app.menu()
+    expect(menu[256][0] and not menu[257][0], "the switch shows on")
+    # Alt+C is C major, not the switch (the C key's release may send its note-off).
+    time.sleep(0.3)
+    mark = app.mark()
+    app.key("alt+c")
+    time.sleep(0.3)
+    seen = app.midi_since(mark)
+    expect(all(line.startswith("80 ") for line in seen), "Alt+C leaves the switch alone", "no switching", seen)
+    menu = app.menu()
+    expect(menu[1297][0] and menu[256][0], "C major is checked and the output still on")
+
+
+def test_toolbar_and_menu_change_the_instrument(h):
+    app = h.start()
+    mark = app.mark()
+    x, y = toolbar_button_center(app, 6)
+    app.click_screen(x, y)
+    expect_equal(["c0 37 00", "cf 37 00"], app.wait_midi(mark, 2), "toolbar button 6 selects program 55")
+    menu = app.menu()
+    expect(menu[1024 + 55][0] and not menu[1024][0], "the instrument mark moved to program 55")
+    app.command(768 + 3)      # channel 4
+    mark = app.mark()
+    app.key("a")
+    expect_equal(["93 3c 7f", "83 3c 00"], app.wait_midi(mark, 2), "A on channel 4")
+
+
+def test_device_change_order(h):
+    app = h.start(env={"QF_MIDI_DEVICES": "Capture A|Capture B"})
+    lines = app.menu_lines()
+    devices = [l.split("\t")[4] for l in lines if l.split("\t")[1] in ("511", "512", "513")]
+    expect_equal(["QF Capture Mapper", "Capture A", "Capture B"], devices, "the device menu, mapper first")
+    expect(app.menu()[511][0], "the mapper is checked")
+    mark = app.mark()
+    app.command(513)
+    expected = ALL_NOTES_OFF + ["close -1", "open 1 ok", "c0 00 00", "cf 00 00"]
+    expect_equal(expected, app.wait_midi(mark, len(expected)), "device change: silence, close, open, programs")
+    menu = app.menu()
+    expect(menu[513][0] and not menu[511][0], "the mark moved to device 1")
+
+
+def test_mouse_plays_the_key_under_it(h):
+    app = h.start()
+    mark = app.mark()
+    x, y = key_position(app, 31)  # S: row 2, column 4
+    app.click(x, y)
+    expect_equal([note_on(0x3E), note_off(0x3E)], app.wait_midi(mark, 2), "a click on S")
+    mark = app.mark()
+    x, y = key_position(app, 16)  # Q, within the first 19 pixels of row 1
+    ox, oy = layout_cell(app)[2:]
+    app.click(ox + 3, oy + 39 + 10)
+    expect_equal([note_on(0x2B), note_off(0x2B)], app.wait_midi(mark, 2), "a click at the left end of row 1")
+
+
+def test_push_button_hands_keys_back(h):
+    app = h.start()
+    buttons = app.children()
+    # The button disables itself when clicked: the instrument takes the focus back.
+    _, _, _, rect, text = buttons[1283]
+    expect_equal("开始录制", text, "button 1283")
+    app.click_screen((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
+    mark = app.mark()
+    app.key("s")
+    expect_equal([note_on(0x3E), note_off(0x3E)], app.wait_midi(mark, 2), "a key after clicking a button")
+    app.command(1284)
+
+    # A button that keeps the focus hands each key over to the main window.
+    app.key("alt+s")
+    buttons = app.children()
+    _, enabled, _, rect, _ = buttons[1283]
+    expect(enabled, "button 1283 is enabled")
+    app.click_screen((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
+    expect_equal("请打开开关", box_text(app, "提示"), "the switch-on request")
+    close_box(app, "提示")
+    mark = app.mark()
+    app.key("alt+o")
+    expect_equal(["open -1 ok", "c0 00 00", "cf 00 00"], app.wait_midi(mark, 3)[:3], "switched on again")
+    time.sleep(0.3)
+    mark = app.mark()
+    app.key("d")
+    expect_equal([note_on(0x40), note_off(0x40)], app.wait_midi(mark, 2), "a key while a button had the focus")
+
+
+def test_device_that_fails_to_open_at_start(h):
+    app = h.start(env={"QF_MIDI_FAIL_OPEN": "-1"}, wait_main=False)
+    app.wait_window("QF", timeout=20)
+    expect_equal("Cannot open MIDI device", box_text(app, "QF"), "the warning")
+    close_box(app, "QF")
+    app.wait_main()
+    menu = app.menu()
+    expect(menu[257][0] and not menu[256][0], "the output is off")
+    expect_equal(["open -1 fail"], app.midi(), "one failed open")
+    mark = app.mark()
+    app.key("a")
+    time.sleep(0.3)
+    expect_equal([], app.midi_since(mark), "keys are silent while off")
