@@ -123,6 +123,9 @@ const char* ParseSource(const RiffSource& source, RecordingFileData* out)
     if (!FindChunk(source, afterFmt, riffEnd, DataId, 0, &data)) return NotStandardFileMessage;
     uint64_t dataBytes = 16 * (uint64_t)eventCount;
     if ((uint64_t)data.size != dataBytes) return NotSupportedFileMessage;
+    // A file cut short inside its events fails as a short read would, before
+    // memory for events that are not there is asked for.
+    if (data.dataOffset + dataBytes > source.size) return CannotReadFileMessage;
     // dataBytes equals a 32-bit size here, so it fits a size_t everywhere.
     uint8_t* raw = (uint8_t*)malloc((size_t)dataBytes);
     if (!raw) return CannotReadFileMessage;

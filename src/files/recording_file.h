@@ -19,12 +19,12 @@ struct RecordingFileData {
 
 // The six messages of the reader and the writer; each holds one "%s" for the
 // file name.
-inline constexpr const char* CannotCreateFileMessage = "不能创建文件%s.";
-inline constexpr const char* CannotWriteFileMessage = "不能写入文件%s.";
-inline constexpr const char* CannotOpenFileMessage = "不能找到或打开文件%s.";
-inline constexpr const char* NotStandardFileMessage = "文件%s不是标准的琴坊文件.";
-inline constexpr const char* NotSupportedFileMessage = "文件%s不是被支持的琴坊文件.";
-inline constexpr const char* CannotReadFileMessage = "不能读取文件%s.";
+inline constexpr char CannotCreateFileMessage[] = "不能创建文件%s.";
+inline constexpr char CannotWriteFileMessage[] = "不能写入文件%s.";
+inline constexpr char CannotOpenFileMessage[] = "不能找到或打开文件%s.";
+inline constexpr char NotStandardFileMessage[] = "文件%s不是标准的琴坊文件.";
+inline constexpr char NotSupportedFileMessage[] = "文件%s不是被支持的琴坊文件.";
+inline constexpr char CannotReadFileMessage[] = "不能读取文件%s.";
 
 // Everything of a recording file that comes before the events.
 constexpr size_t RecordingFileHeaderSize = 104;

@@ -1,0 +1,8 @@
+# The playback timing benchmark (Windows only; not a test): build the target
+# qf-playback-bench and run it as docs/PERFORMANCE.md shows.
+if(WIN32 AND TARGET qfwin AND TARGET qfcapture)
+  add_executable(qf-playback-bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/playback_bench.cpp
+                 $<TARGET_OBJECTS:qfcapture>)
+  target_link_libraries(qf-playback-bench PRIVATE qfwin)
+  target_link_options(qf-playback-bench PRIVATE -static)
+endif()
