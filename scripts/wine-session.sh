@@ -23,6 +23,9 @@ wine_session_start() {
         >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d 'WenQuanYi Micro Hei' /f \
         >/dev/null 2>&1
+    # No window manager runs here: unmanaged windows keep dialogs from
+    # waiting for one when they close.
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     if [ -n "$keeper" ] && [ -f "$keeper" ]; then
         /usr/lib/wine/wine64 "$keeper" >/dev/null 2>&1 &
         QF_KEEPER_PID=$!

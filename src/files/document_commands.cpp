@@ -1,6 +1,7 @@
 #include "files/document_commands.h"
 
 #include <commdlg.h>
+#include <cderr.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -26,10 +27,29 @@ void SetDocumentTitle(HWND window, const char* name)
     SetWindowTextA(window, caption);
 }
 
+// A name longer than a path can be (a long command line) is cut at a
+// character boundary and ends in "...", so that the message stays readable
+// and within what wsprintfA formats.
+static const char* ShortenedName(const char* name, char shortened[FilePathSize + 4])
+{
+    if (strlen(name) < (size_t)FilePathSize) return name;
+    const char* end = name;
+    while (*end) {
+        const char* next = CharNextA(end);
+        if (next == end || next - name > FilePathSize - 1) break;
+        end = next;
+    }
+    size_t length = (size_t)(end - name);
+    memcpy(shortened, name, length);
+    strcpy(shortened + length, "...");
+    return shortened;
+}
+
 void ShowFileError(HWND window, const char* format, const char* name)
 {
-    char text[1100];
-    wsprintfA(text, format, ShownName(name));
+    char shortened[FilePathSize + 4];
+    char text[FilePathSize + 128];
+    wsprintfA(text, format, ShortenedName(ShownName(name), shortened));
     MessageBeep(MB_ICONEXCLAMATION);
     MessageBoxA(window, text, "QF", MB_ICONEXCLAMATION | MB_OK);
 }
@@ -58,6 +78,11 @@ static bool ChooseFile(HWND window, bool save, const char* filter, const char* e
     ofn.nMaxFileTitle = FilePathSize;
     ofn.Flags = flags;
     ofn.lpstrDefExt = extension;
+    if (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) return true;
+    // A name the dialog refuses to start with (left by a failed start-up
+    // load) would keep the dialog from ever opening: start it empty instead.
+    if (CommDlgExtendedError() != FNERR_INVALIDFILENAME || path[0] == 0) return false;
+    path[0] = 0;
     return (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) != 0;
 }
 
@@ -159,10 +184,7 @@ void ExportCommand(HWND window)
         ShowFileError(window, CannotWriteFileMessage, gDocument.midiTitle);
 }
 
-// The path named on the command line: surrounding blanks and one pair of
-// enclosing quotes (Windows quotes paths with blanks) removed. False when it
-// does not fit the path buffers.
-static bool CommandLinePath(const char* commandLine, char* path)
+bool CommandLinePath(const char* commandLine, char* path)
 {
     const char* begin = commandLine;
     while (*begin == ' ' || *begin == '\t') begin++;

@@ -19,6 +19,11 @@ int SaveCommand(HWND window, int id);
 void LoadCommand(HWND window);   // 1296
 void ExportCommand(HWND window); // 1282
 
+// The path named on the command line into path (FilePathSize bytes):
+// surrounding blanks and one pair of enclosing quotes (Windows quotes paths
+// with blanks) removed. False when it does not fit the path buffers.
+bool CommandLinePath(const char* commandLine, char* path);
+
 // Loads the recording named on the command line during the window's
 // creation, and arms its single play when the output is on.
 void StartupLoad(HWND window, const char* commandLine);
