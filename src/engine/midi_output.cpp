@@ -13,6 +13,9 @@ static unsigned SendNote(uint32_t status, MidiOutHandle out, int32_t channel, in
 {
     int32_t note = 0;
     if (!NoteNumber(octave, semitone, gSettings.keyId, &note)) return 0;
+    // Played keys always give notes in range; a recorded octave shift read
+    // from a file might not, and must never spill into the next data byte.
+    if (note < 0 || note > 127) return 0;
     return SendShortMessage(out, status, (uint32_t)channel, (uint32_t)note, (uint32_t)velocity);
 }
 

@@ -28,14 +28,14 @@ static void PressKey(KeySurface* surface, int index, const KeyMapEntry& key, uin
         if (IsRepeat(keyData)) return;
         octave += gSettings.octaveState;
         HeldCount(gSettings.octaveState)++;
-        gSettings.pressCount[index]++;
+        if (gSettings.pressCount[index] < 255) gSettings.pressCount[index]++;
     } else {
         // The first key of a chord samples the modifiers; Shift wins.
         if (ShiftKeyDown()) gSettings.octaveState = 1;
         else if (ControlKeyDown()) gSettings.octaveState = -1;
         else gSettings.octaveState = 0;
         HeldCount(gSettings.octaveState) = 1;
-        gSettings.pressCount[index]++;
+        if (gSettings.pressCount[index] < 255) gSettings.pressCount[index]++;
         octave += gSettings.octaveState;
         // A key still down after Esc repeats: it latches but does not sound.
         if (IsRepeat(keyData)) return;
@@ -79,6 +79,9 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
     uint32_t index = ScanCodeOf(keyData);
     const KeyMapEntry* key = PlayableKey(index);
     if (!key) return;
+    // Only presses and releases sound: any other record a file may carry
+    // would start a note that nothing ever ends.
+    if (message != (uint32_t)KeyPressMessage && message != (uint32_t)KeyReleaseMessage) return;
     int32_t octave = key->octave + octaveShift;
     if (message == (uint32_t)KeyReleaseMessage) {
         SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key->semitone, 0);

@@ -18,7 +18,8 @@ void DrawKeyMarker(KeySurface* surface, int index, int pressed, int replay, int 
 void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData);
 
 // One recorded event, sounded with its recorded octave shift; touches
-// neither the latch nor the recording.
+// neither the latch nor the recording. Records that are neither a press nor
+// a release sound nothing.
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift);
 
 // Forgets every held key (the latch becomes free); the octave state stays.

@@ -331,9 +331,9 @@ def main():
     tests = []
     for path in sorted(glob.glob(os.path.join(here, "test_*.py"))):
         name = os.path.splitext(os.path.basename(path))[0]
-        spec = importlib.util.spec_from_file_location(name, path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        loader = importlib.util.spec_from_file_location(name, path)
+        module = importlib.util.module_from_spec(loader)
+        loader.loader.exec_module(module)
         for attr in sorted(dir(module), key=lambda a: getattr(getattr(module, a), "__code__", None)
                            and getattr(module, a).__code__.co_firstlineno or 0):
             if attr.startswith("test_") and callable(getattr(module, attr)):

@@ -307,6 +307,19 @@ TEST_F(Engine, ReplayUsesRecordedShiftAndCurrentSettings)
     EXPECT_EQ(0, gSettings.heldCount[2]); // replay never touches the latch
 }
 
+TEST_F(Engine, RecordsFromAFileNeverSendBrokenMessages)
+{
+    // An octave shift far outside -1..+1 would push the note past 127 and
+    // into the velocity byte; another message value would hang a note.
+    ReplayKeyEvent(nullptr, 256, Down(30), 9);
+    ReplayKeyEvent(nullptr, 256, Down(30), -9);
+    ReplayKeyEvent(nullptr, 300, Down(30), 0);
+    ReplayKeyEvent(nullptr, 0, Down(30), 0);
+    EXPECT_TRUE(CaptureWords().empty());
+    ReplayKeyEvent(nullptr, 256, Down(27), 2); // ] two octaves up: 105 still sounds
+    EXPECT_EQ((Words{"007f6990"}), CaptureWords());
+}
+
 TEST_F(Engine, UnplayableKeysAndUnknownKeyIdSendNothing)
 {
     for (int scan : {1, 29, 42, 54, 57, 75}) {
