@@ -17,7 +17,7 @@ build() { # dir, extra cmake arguments
 }
 mkdir -p build
 build build/native -DCMAKE_BUILD_TYPE=Debug -DQF_SANITIZE=ON || { echo "native build failed"; exit 1; }
-build build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake || { echo "i686 build failed"; exit 1; }
+build build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake "-DCMAKE_CXX_FLAGS=-Werror" "-DCMAKE_C_FLAGS=-Werror" || { echo "i686 build failed"; exit 1; }
 build build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake || { echo "x86_64 build failed"; exit 1; }
 
 passed=0
