@@ -283,7 +283,15 @@ class Harness:
         return os.path.join(self.exe_dir, name)
 
     def peek(self, *args, check=True, timeout=15):
-        return run([WINE, self.peek_exe] + list(args), check=check, timeout=timeout)
+        # A Wine process that could not start (rare, while the program under
+        # test is still starting up) is tried again before it counts.
+        for attempt in range(3):
+            try:
+                return run([WINE, self.peek_exe] + list(args), check=check, timeout=timeout)
+            except Failure:
+                if attempt == 2:
+                    raise
+                time.sleep(0.5)
 
     def start(self, exe="qf-capture.exe", args=(), env=None, skip_splash=True, wait_main=True, cwd=None):
         """Starts the program (the capture build unless told otherwise) with
