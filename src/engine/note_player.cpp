@@ -82,6 +82,8 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
     // Only presses and releases sound: any other record a file may carry
     // would start a note that nothing ever ends.
     if (message != (uint32_t)KeyPressMessage && message != (uint32_t)KeyReleaseMessage) return;
+    // Nor does a record whose octave shift no key could have been latched with.
+    if (octaveShift < -1 || octaveShift > 1) return;
     int32_t octave = key->octave + octaveShift;
     if (message == (uint32_t)KeyReleaseMessage) {
         SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key->semitone, 0);

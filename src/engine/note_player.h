@@ -19,7 +19,7 @@ void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData);
 
 // One recorded event, sounded with its recorded octave shift; touches
 // neither the latch nor the recording. Records that are neither a press nor
-// a release sound nothing.
+// a release, or whose octave shift is not -1, 0 or +1, sound nothing.
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift);
 
 // Forgets every held key (the latch becomes free); the octave state stays.

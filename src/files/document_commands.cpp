@@ -82,8 +82,12 @@ static bool ChooseFile(HWND window, bool save, const char* filter, const char* e
     // A name the dialog refuses to start with (left by a failed start-up
     // load) would keep the dialog from ever opening: start it empty instead.
     if (CommDlgExtendedError() != FNERR_INVALIDFILENAME || path[0] == 0) return false;
+    char kept[FilePathSize];
+    memcpy(kept, path, FilePathSize);
     path[0] = 0;
-    return (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) != 0;
+    if (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) return true;
+    memcpy(path, kept, FilePathSize); // cancelled: nothing changes
+    return false;
 }
 
 static const char RecordingFilter[] = "QFI Files(*.QFI)\0*.qfi\0";

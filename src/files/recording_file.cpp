@@ -188,30 +188,19 @@ void BuildRecordingFileHeader(uint8_t header[RecordingFileHeaderSize], uint32_t 
     PutWord(h + 100, 16 * count);
 }
 
-void LocalDateText(char date[11])
-{
-    time_t now = time(nullptr);
-    struct tm local;
-    memset(&local, 0, sizeof local);
-#ifdef _WIN32
-    const struct tm* found = localtime(&now); // per thread in the C runtime
-    if (found) local = *found;
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[48];
-    snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    memcpy(date, text, 10);
-    date[10] = 0;
-}
-
 FILE* CreateFileBeside(const char* path, char** tempPath)
 {
-    size_t length = strlen(path);
-    char* name = (char*)malloc(length + 16);
+    size_t size = strlen(path) + 32;
+    char* name = (char*)malloc(size);
     if (!name) return nullptr;
     for (int attempt = 0; attempt < 100; attempt++) {
-        snprintf(name, length + 16, "%s.~qf%d", path, attempt);
+        if (!TempNameBeside(path, attempt, name, size)) {
+            // A path at the length limit leaves no room for a second name:
+            // the file is written in place, as the only way left.
+            free(name);
+            *tempPath = nullptr;
+            return fopen(path, "wb");
+        }
         FILE* existing = fopen(name, "rb");
         if (existing) {
             fclose(existing);
@@ -228,7 +217,13 @@ FILE* CreateFileBeside(const char* path, char** tempPath)
 
 bool FinishFileBeside(FILE* file, char* tempPath, const char* path, bool ok)
 {
+    // The new file is on the disk before it takes the old one's place.
+    if (ok) ok = WriteThrough(file);
     if (fclose(file) != 0) ok = false;
+    if (!tempPath) {
+        if (!ok) remove(path); // written in place: a broken file does not stay
+        return ok;
+    }
     if (ok) ok = ReplaceFileWith(tempPath, path);
     if (!ok) remove(tempPath);
     free(tempPath);

@@ -61,8 +61,16 @@ void LocalDateText(char date[11]);
 
 // Opens a new, empty file for writing beside path (in the same folder, under
 // a name not in use) and hands its name over in *tempPath (from malloc);
-// nullptr, and no name, when none could be created.
+// nullptr, and no name, when none could be created. A path too long for a
+// second name is opened in place, with *tempPath null.
 FILE* CreateFileBeside(const char* path, char** tempPath);
+
+// A temporary name in the folder of path for the given attempt; false when
+// none fits (a path at the length limit).
+bool TempNameBeside(const char* path, int attempt, char* name, size_t size);
+
+// Writes what file holds through to the disk.
+bool WriteThrough(FILE* file);
 
 // Puts the finished file tempPath in the place of path, replacing any file
 // there. False when that failed (tempPath then still exists).

@@ -27,6 +27,7 @@ struct PlaybackTimer {
     HWND window = nullptr;
     bool loop = false;
     uint32_t generation = 0;
+    bool endPosted = false; // the chain's end is on its way to the window
     uint64_t clock = 0;     // the last reading of timeGetTime, extended
     uint64_t start = 0;     // the clock when the play started
     uint64_t due = 0;       // when the event at position is due, after start
@@ -108,6 +109,7 @@ static void CALLBACK PlaybackTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWOR
         if (!t.loop) {
             // Posted, not sent: the end must arrive behind the last event.
             EndChain();
+            t.endPosted = true;
             PostMessageA(t.window, WM_PLAYEND, (WPARAM)t.generation, 0);
             gCounters.endsPosted++;
             ReleaseSRWLockExclusive(&gPlaybackLock);
@@ -149,6 +151,7 @@ int StartPlayback(HWND window, bool loop)
     t.loop = loop;
     t.position = 0;
     t.generation++;
+    t.endPosted = false;
     if (gPlaybackCopy.count == 0) {
         ReleaseSRWLockExclusive(&gPlaybackLock);
         return 0;
@@ -187,12 +190,14 @@ bool PlaybackRunning()
     return running;
 }
 
-uint32_t PlaybackGeneration()
+bool TakePlaybackEnd(WPARAM generation)
 {
     AcquireSRWLockExclusive(&gPlaybackLock);
-    uint32_t generation = gPlaybackTimer.generation;
+    PlaybackTimer& t = gPlaybackTimer;
+    bool current = t.endPosted && !t.running && (uint32_t)generation == t.generation;
+    if (current) t.endPosted = false;
     ReleaseSRWLockExclusive(&gPlaybackLock);
-    return generation;
+    return current;
 }
 
 PlaybackCounters ReadPlaybackCounters()

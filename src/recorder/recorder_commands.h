@@ -53,8 +53,9 @@ uint32_t PlaybackCopyCount();
 // the current copy.
 const RecordedEvent* PlaybackEventAt(WPARAM events, LPARAM index);
 
-// The generation of the chain last started (wParam of its WM_PLAYEND).
-uint32_t PlaybackGeneration();
+// True once for the WM_PLAYEND that the current chain posted at its end
+// (wParam its generation); false for a stale or stray one.
+bool TakePlaybackEnd(WPARAM generation);
 
 // Removes the chain's messages still waiting in the window's queue.
 void DrainPlaybackMessages(HWND window);

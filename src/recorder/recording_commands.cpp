@@ -119,10 +119,10 @@ void PlayEventMessage(HWND window, WPARAM wParam, LPARAM lParam)
 bool PlaybackWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM, LRESULT* result)
 {
     if (message != WM_PLAYEND) return false;
-    // Only the end of the chain that is current stops the play; the end of
-    // one that a stop or a new start has overtaken is stale.
-    if ((uint32_t)wParam == PlaybackGeneration() && !PlaybackRunning())
-        SendMessageA(window, WM_COMMAND, CmdStopPlaying, 0);
+    // Only the end that the current chain posted stops the play; the end of
+    // one that a stop or a new start has overtaken is stale, and a stray
+    // message of this number is nobody's.
+    if (TakePlaybackEnd(wParam)) SendMessageA(window, WM_COMMAND, CmdStopPlaying, 0);
     *result = 0;
     return true;
 }
@@ -130,6 +130,8 @@ bool PlaybackWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM, LRE
 void PlaybackStartTimer(HWND window)
 {
     KillTimer(window, 1);
+    // The player may have started recording or playing in the half second.
+    if (gRecording.isRecording || PlaybackRunning()) return;
     SendMessageA(window, WM_COMMAND, CmdPlay, 0);
 }
 

@@ -71,12 +71,14 @@ static bool ShowSplash(int showCommand)
     }
     HWND splash = CreateWindowExA(0, "Cover", "琴坊", WS_POPUP | WS_BORDER, x, y, gSplashSize.bmWidth,
                                   gSplashSize.bmHeight, nullptr, nullptr, gInstance, nullptr);
-    ShowWindow(splash, showCommand);
-    UpdateWindow(splash);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    if (splash) {
+        ShowWindow(splash, showCommand);
+        UpdateWindow(splash);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
     }
     DeleteObject(gSplashPicture);
     return true;
@@ -152,7 +154,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     FillToolbar(toolbar, &images, &toolbarPicture);
 
     HACCEL accelerators = LoadAcceleratorsA(gInstance, "QF");
-    MSG msg;
+    MSG msg = {};
     int status;
     while ((status = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
         if (status == -1) break;

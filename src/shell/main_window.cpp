@@ -27,10 +27,14 @@ static LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wPa
         // disabled) or to a sibling, the instrument takes it. Focus that moves
         // to another top-level window (a message box) is left alone.
         HWND to = (HWND)wParam;
-        if (!to || GetParent(to) == parent) SetFocus(parent);
+        if (!to || GetAncestor(to, GA_PARENT) == parent) SetFocus(parent);
     } else if (message == WM_KEYDOWN) {
         SetFocus(parent);
         SendMessageA(parent, WM_KEYDOWN, wParam, lParam);
+    } else if (message == WM_CHAR && wParam == 27) {
+        // The character of the key that moved the focus was made for the
+        // button: Esc still reaches the instrument.
+        SendMessageA(parent, WM_CHAR, wParam, lParam);
     }
     int index = GetWindowLongA(button, GWL_ID) - PushButtonIds[0];
     WNDPROC previous = index >= 0 && index < 5 ? gButtonProcs[index] : nullptr;
@@ -136,23 +140,27 @@ static void ScrollMessage(WPARAM wParam, LPARAM lParam)
     }
 }
 
+// Lets go of the key held with the mouse; releaseCapture is false when
+// another window has taken the mouse already.
+static void MouseUp(HWND window, bool releaseCapture)
+{
+    if (gSettings.mouseKey >= KeyMapSize) return;
+    int index = gSettings.mouseKey;
+    gSettings.mouseKey = NoMouseKey;
+    SendMessageA(window, WM_KEYUP, 0, (LPARAM)index * 65536);
+    if (releaseCapture && GetCapture() == window) ReleaseCapture();
+}
+
 static void MouseDown(HWND window, LPARAM lParam)
 {
+    // A key still held with the mouse (its button-up went elsewhere) ends first.
+    MouseUp(window, true);
     unsigned x = LOWORD(lParam), y = HIWORD(lParam);
     int index = MouseKeyAt(x, y, gLayout.keyboardOrigin.x, gLayout.keyboardOrigin.y);
     if (index < 0) return;
     SetCapture(window);
     gSettings.mouseKey = index;
     SendMessageA(window, WM_KEYDOWN, 0, (LPARAM)index * 65536);
-}
-
-static void MouseUp(HWND window)
-{
-    if (gSettings.mouseKey >= KeyMapSize) return;
-    SendMessageA(window, WM_KEYUP, 0, (LPARAM)gSettings.mouseKey * 65536);
-    gSettings.mouseKey = NoMouseKey;
-    ReleaseCapture();
-    (void)window;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -192,7 +200,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         MouseDown(window, lParam);
         return 0;
     case WM_LBUTTONUP:
-        MouseUp(window);
+        MouseUp(window, true);
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse (a menu opened) while a key was held
+        // with it: the key is let go, as its button-up will not come here.
+        if ((HWND)lParam != window) MouseUp(window, false);
         return 0;
     case WM_COMMAND:
         return DispatchCommand(window, LOWORD(wParam));

@@ -264,6 +264,11 @@ int WriteCommand(int argc, char** argv)
         }
         events[count++] = e;
     }
+    // A recording file holds at least one event; the program refuses any other.
+    if (count == 0) {
+        fprintf(stderr, "qftool: no event lines on standard input\n");
+        return 1;
+    }
     const char* message = WriteRecordingFile(events, count, (int32_t)a.key, a.hasBass ? (int)a.bass : 0,
                                              a.positional[0]);
     free(events);

@@ -90,6 +90,9 @@ printf '4294967296 256 00130001 0\n' | expect_status 1 "$tool" write bad.qfi --k
 printf '1 256 00130001 0\n' | expect_status 1 "$tool" write bad.qfi
 printf '1 256 00130001 0\n' | expect_status 1 "$tool" write no/such.qfi --key 1297
 [ "$(cat err.txt)" = "不能创建文件no/such.qfi." ] || fail "cannot create message: $(cat err.txt)"
+# A file without events would be refused by the program: none is written.
+printf 'events 0\nkey 1297\nautobass 0\n' | expect_status 1 "$tool" write empty.qfi --key 1297
+[ -e empty.qfi ] && fail "a write without events left a file"
 expect_status 1 "$tool" frobnicate
 expect_status 1 "$tool"
 
@@ -98,3 +101,4 @@ if [ "$failures" != 0 ]; then
     exit 1
 fi
 echo "qftool keeps its contract"
+

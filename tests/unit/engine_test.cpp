@@ -313,11 +313,13 @@ TEST_F(Engine, RecordsFromAFileNeverSendBrokenMessages)
     // into the velocity byte; another message value would hang a note.
     ReplayKeyEvent(nullptr, 256, Down(30), 9);
     ReplayKeyEvent(nullptr, 256, Down(30), -9);
+    ReplayKeyEvent(nullptr, 256, Down(30), 2147483647);
+    ReplayKeyEvent(nullptr, 256, Down(27), 2);
     ReplayKeyEvent(nullptr, 300, Down(30), 0);
     ReplayKeyEvent(nullptr, 0, Down(30), 0);
     EXPECT_TRUE(CaptureWords().empty());
-    ReplayKeyEvent(nullptr, 256, Down(27), 2); // ] two octaves up: 105 still sounds
-    EXPECT_EQ((Words{"007f6990"}), CaptureWords());
+    ReplayKeyEvent(nullptr, 256, Down(27), 1); // ] an octave up: 93
+    EXPECT_EQ((Words{"007f5d90"}), CaptureWords());
 }
 
 TEST_F(Engine, UnplayableKeysAndUnknownKeyIdSendNothing)

@@ -328,3 +328,42 @@ TEST_F(Document, StartupLoadFailuresLeaveTheRecordingAndSayUntitled)
 }
 
 } // namespace
+
+// A temporary name goes into the file's own folder, even when a double-byte
+// character of the path ends in the backslash byte (乗 is 81 5C in GBK).
+TEST(SafeReplacement, TemporaryNameInTheFilesFolder)
+{
+    char name[MAX_PATH + 32];
+    ASSERT_TRUE(TempNameBeside("C:\\乗\\曲.qfi", 0, name, sizeof(name)));
+    EXPECT_STREQ("C:\\乗\\~qf0.tmp", name);
+    ASSERT_TRUE(TempNameBeside("乗.qfi", 3, name, sizeof(name)));
+    EXPECT_STREQ("~qf3.tmp", name);
+    std::string folder = "C:\\" + std::string(252, 'a') + "\\"; // no room left for a second name
+    EXPECT_FALSE(TempNameBeside((folder + "b").c_str(), 0, name, sizeof(name)));
+
+    // Saving into a folder whose name holds such a character replaces the file.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "乗録";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string file = dir + "\\乗.qfi";
+    RecordedEvent events[1] = {{10, 256, 0x001E0001, 0}};
+    ASSERT_EQ(nullptr, WriteRecordingFile(events, 1, 1297, 0, file.c_str()));
+    ASSERT_EQ(nullptr, WriteRecordingFile(events, 1, 1302, 1, file.c_str()));
+    RecordingFileData data;
+    ASSERT_EQ(nullptr, ReadRecordingFile(file.c_str(), &data));
+    EXPECT_EQ(1302u, data.keyId);
+    free(data.events);
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
+    int files = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files++;
+        while (FindNextFileA(h, &found));
+        FindClose(h);
+    }
+    EXPECT_EQ(1, files); // no temporary file left behind
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(dir.c_str());
+}

@@ -284,3 +284,43 @@ TEST_F(MainWindow, KeysPlayOnlyWhileOn)
     EXPECT_EQ("close -1", lines.back());
     EXPECT_EQ(0, gSettings.heldCount[1]);
 }
+
+TEST_F(MainWindow, EscThroughAButtonAndAMouseKeyLetGoWhenTheCaptureGoes)
+{
+    // Esc typed while a push button has the focus still silences everything.
+    HWND button = GetDlgItem(window, 1283);
+    SendMessageA(button, WM_CHAR, 27, 0x00010001);
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(2u + 16u, lines.size());
+    EXPECT_EQ("msg -1 00007bbf", lines.back());
+
+    // A key held with the mouse is let go when a menu takes the mouse away.
+    MoveWindow(window, 0, 0, 800, 600, TRUE);
+    POINT a = {gLayout.keyboardOrigin.x + 38 + 10, gLayout.keyboardOrigin.y + 2 * 39 + 10}; // A
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a.x, a.y));
+    EXPECT_EQ(30, gSettings.mouseKey);
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, gInstance, nullptr);
+    SendMessageA(window, WM_CAPTURECHANGED, 0, (LPARAM)other);
+    DestroyWindow(other);
+    EXPECT_EQ(NoMouseKey, gSettings.mouseKey);
+    lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ("msg -1 007f3c90", lines[lines.size() - 2]);
+    EXPECT_EQ("msg -1 00003c80", lines.back());
+    EXPECT_EQ(0, gSettings.heldCount[1]);
+}
+
+TEST_F(MainWindow, StrayPlaybackMessagesChangeNothing)
+{
+    Command(1283); // recording
+    ASSERT_TRUE(gRecording.isRecording);
+    SendMessageA(window, WM_USER + 2, 0, 0); // an end of play that no chain posted
+    SendMessageA(window, WM_USER + 2, 1, 0);
+    SendMessageA(window, WM_TIMER, 1, 0);    // the start-up play's timer, late
+    EXPECT_TRUE(ButtonEnabled(1284));
+    EXPECT_FALSE(Grayed(Menu(), 1284));
+    EXPECT_FALSE(ButtonEnabled(1283));
+    EXPECT_FALSE(ButtonEnabled(1287));
+    SendMessageA(window, WM_USER + 1, 0, 0); // an event of no copy
+    Command(1284);
+}
