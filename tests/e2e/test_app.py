@@ -3,7 +3,7 @@ octave latch, accelerators, the menu, the toolbar, push buttons, the mouse on
 the keyboard picture, device change, and the failures at start-up."""
 import time
 
-from harness import expect, expect_equal, wait_until
+from harness import expect, expect_equal, run, wait_until
 from common import (box_text, close_box, key_position, layout_cell, note_off, note_on, ALL_NOTES_OFF,
                     toolbar_button_center)
 
@@ -181,3 +181,36 @@ def test_device_that_fails_to_open_at_start(h):
     app.key("a")
     time.sleep(0.3)
     expect_equal([], app.midi_since(mark), "keys are silent while off")
+
+
+def test_velocity_bar_and_spring_back_bend(h):
+    app = h.start()
+    bars = app.children()
+    left, top, right, bottom = bars[1344][3]
+    x = (left + right) // 2
+    # The velocity bar's lower arrow: one step softer.
+    app.click_screen(x, bottom - 5)
+    mark = app.mark()
+    app.key("a")
+    expect_equal([note_on(0x3C, velocity=0x7E), note_off(0x3C)], app.wait_midi(mark, 2), "A one step softer")
+
+    # The bend wheel: dragged up it bends, let go it springs back to rest.
+    left, top, right, bottom = bars[1345][3]
+    x, middle = (left + right) // 2, (top + bottom) // 2
+    mark = app.mark()
+    run(["xdotool", "mousemove", str(x), str(middle), "mousedown", "1"])
+    for y in range(middle - 10, top, -20):
+        run(["xdotool", "mousemove", str(x), str(y)])
+        time.sleep(0.03)
+    run(["xdotool", "mousemove", str(x), str(top + 2), "mouseup", "1"])
+    time.sleep(0.4)
+    bends = [line for line in app.midi_since(mark) if line.startswith("e0 ")]
+    expect(len(bends) >= 2, "dragging the wheel sends pitch bends", ">= 2", bends)
+    values = [int(b.split()[1], 16) | int(b.split()[2], 16) << 7 for b in bends]
+    expect(max(values[:-1]) > 8191, "the wheel bends upward while dragged up", "> 8191", values)
+    expect_equal("e0 7f 3f", bends[-1], "the wheel springs back to 8191 when let go")
+    # Its arrows send nothing.
+    mark = app.mark()
+    app.click_screen(x, top + 5)
+    time.sleep(0.3)
+    expect_equal([], [l for l in app.midi_since(mark) if l.startswith("e0 ")], "the wheel's arrows bend nothing")
