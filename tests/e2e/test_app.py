@@ -214,3 +214,18 @@ def test_velocity_bar_and_spring_back_bend(h):
     app.click_screen(x, top + 5)
     time.sleep(0.3)
     expect_equal([], [l for l in app.midi_since(mark) if l.startswith("e0 ")], "the wheel's arrows bend nothing")
+
+
+def test_esc_silences_and_frees_the_latch(h):
+    app = h.start()
+    app.keydown("shift")
+    app.keydown("a")          # latched an octave up
+    app.keyup("shift")
+    mark = app.mark()
+    app.key("Escape")
+    expect_equal(ALL_NOTES_OFF, app.wait_midi(mark, 16), "Esc silences all sixteen channels")
+    mark = app.mark()
+    app.keyup("a")            # its release still sends the note-off it sounded with
+    app.key("s")              # the latch is free: no shift now
+    expect_equal([note_off(0x48), note_on(0x3E), note_off(0x3E)], app.wait_midi(mark, 3),
+                 "after Esc the next key samples the modifiers afresh")
