@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "engine/note_player.h"
@@ -61,4 +63,17 @@ std::vector<std::string> CaptureWords()
     for (const std::string& line : CaptureLines())
         if (line.rfind("msg ", 0) == 0) words.push_back(line.substr(line.rfind(' ') + 1));
     return words;
+}
+
+void WithFileSizeLimit(unsigned long bytes, const std::function<void()>& write)
+{
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed process
+    rlimit limited = saved;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    write();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
 }

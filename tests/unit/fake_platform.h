@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ extern FakePlatform gFake;
 // Points the capture backend at a fresh log file and resets the engine,
 // the recording and the fakes.
 void StartCapture();
+
+// Runs write with files limited to bytes, as on a disk that fills up.
+void WithFileSizeLimit(unsigned long bytes, const std::function<void()>& write);
 
 // The log's lines since StartCapture, without their time stamps.
 std::vector<std::string> CaptureLines();

@@ -4,8 +4,8 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+
+#include "fake_platform.h"
 #include <unistd.h>
 
 #include <cstdlib>
@@ -198,15 +198,10 @@ TEST(MidiExportFailure, AFailedExportKeepsTheEarlierFile)
 
     // The disk fills up in the middle of a long export.
     std::vector<RecordedEvent> many(4000, Key(1000, 256, 30));
-    rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    int written = ExportMidiFile(many.data(), (uint32_t)many.size(), 1297, 0, 1, path.c_str());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, oldHandler);
+    int written = 0;
+    WithFileSizeLimit(4096, [&] {
+        written = ExportMidiFile(many.data(), (uint32_t)many.size(), 1297, 0, 1, path.c_str());
+    });
     EXPECT_EQ(0, written);
 
     FILE* f = fopen(path.c_str(), "rb");

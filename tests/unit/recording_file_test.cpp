@@ -4,8 +4,8 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+
+#include "fake_platform.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -281,15 +281,10 @@ TEST(RecordingFileWrite, AFailedSaveKeepsTheEarlierFile)
 
     // The disk fills up (the file size limit) in the middle of a long recording.
     std::vector<RecordedEvent> many(2000, PressA);
-    rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const char* message = WriteRecordingFile(many.data(), (uint32_t)many.size(), 1297, 0, path.c_str());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, oldHandler);
+    const char* message = nullptr;
+    WithFileSizeLimit(4096, [&] {
+        message = WriteRecordingFile(many.data(), (uint32_t)many.size(), 1297, 0, path.c_str());
+    });
     EXPECT_EQ(CannotWriteFileMessage, message);
     EXPECT_EQ(earlier, ReadAll(path));
     EXPECT_EQ(std::vector<std::string>{"song.qfi"}, dir.Entries());
