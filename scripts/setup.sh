@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running need on a fresh Debian 12
-# machine (as root, or with sudo), and the zh_CN.UTF-8 locale. Quick when
+# machine (as root, or with sudo), 32-bit Wine and the Chinese locales. Quick when
 # everything is there already.
 set -euo pipefail
 
@@ -21,14 +21,34 @@ done
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
+# The product is a 32-bit program: Wine runs it only with its 32-bit half,
+# which comes from the i386 architecture.
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+    need_update=1
+fi
+dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" || missing+=("wine32:i386")
+
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
+    need_update=1
+fi
+if [ "$need_update" -eq 1 ]; then
     "${sudo_cmd[@]}" apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
-    "${sudo_cmd[@]}" sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
-    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
-    "${sudo_cmd[@]}" locale-gen >/dev/null
-fi
+# The program is tested as a Chinese (code page 936) and a Traditional
+# Chinese (code page 950) Windows shows it; C.UTF-8 gives code page 1252.
+gen=0
+for loc in zh_CN zh_TW; do
+    if ! locale -a 2>/dev/null | grep -qi "^$loc.utf8$"; then
+        "${sudo_cmd[@]}" sed -i "s/^# *$loc.UTF-8 UTF-8/$loc.UTF-8 UTF-8/" /etc/locale.gen
+        grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+        gen=1
+    fi
+done
+[ "$gen" -eq 0 ] || "${sudo_cmd[@]}" locale-gen >/dev/null
