@@ -25,7 +25,7 @@ if(WIN32)
       VERBATIM)
     add_custom_target(qf-help ALL DEPENDS ${QF_CHM})
   else()
-    message(WARNING "chmcmd (package fp-utils) not found: qf.chm is not built")
+    qf_missing_tool("chmcmd (package fp-utils) not found: qf.chm is not built")
   endif()
 
   if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET qf AND QF_CHMCMD)
@@ -48,7 +48,7 @@ if(WIN32)
         VERBATIM)
       add_custom_target(qf-setup ALL DEPENDS ${QF_SETUP})
     else()
-      message(WARNING "makensis (package nsis) not found: qf-setup.exe is not built")
+      qf_missing_tool("makensis (package nsis) not found: qf-setup.exe is not built")
     endif()
 
     add_custom_command(

@@ -56,25 +56,25 @@ if [ -z "${QF_SKIP_SETUP:-}" ] && [ -f "$root/scripts/setup.sh" ]; then
 fi
 
 # ---- The program ----------------------------------------------------------------
-# The product is the 32-bit build; it runs only where Wine can start 32-bit
-# programs (package wine32). Otherwise the 64-bit build is used.
-Wine32Works() { [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; }
-
+# The product is the 32-bit build; Wine starts it where it has its 32-bit
+# half (wine32), which needs a kernel that runs 32-bit programs. Elsewhere
+# the 64-bit build of the same sources runs.
+source "$root/scripts/wine-session.sh"
 if [ -n "${QF_EXE:-}" ]; then
   exe=$QF_EXE
-elif Wine32Works && [ -f "$root/build/i686/qf.exe" ]; then
-  exe=$root/build/i686/qf.exe
 else
-  exe=$root/build/x86_64/qf.exe
+  arch=$(wine_test_arch)
+  [ "$arch" = i686 ] || say "Wine cannot start 32-bit programs here; running the 64-bit build."
+  exe=$root/build/$arch/qf.exe
   if [ ! -f "$exe" ]; then
-    say "Building the program (build/x86_64) ..."
-    cmake -S "$root" -B "$root/build/x86_64" \
-          -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64.cmake" >/dev/null &&
-      cmake --build "$root/build/x86_64" -j2 --target qf || { say "The build failed."; exit 1; }
+    say "Building the program (build/$arch) ..."
+    cmake -S "$root" -B "$root/build/$arch" \
+          -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null &&
+      cmake --build "$root/build/$arch" -j2 --target qf || { say "The build failed."; exit 1; }
   fi
   # The help file beside the program; without chmcmd there is none, which is no reason to stop.
-  [ -f "$root/build/x86_64/qf.chm" ] ||
-    cmake --build "$root/build/x86_64" --target qf-help >/dev/null 2>&1 || true
+  [ -f "$root/build/$arch/qf.chm" ] ||
+    cmake --build "$root/build/$arch" --target qf-help >/dev/null 2>&1 || true
 fi
 [ -f "$exe" ] || { say "No program at $exe."; exit 1; }
 exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
@@ -184,12 +184,19 @@ WithoutFluidPipe() {
 }
 WineRun() { WithoutFluidPipe "$root/scripts/wine-run.sh" "$@"; }
 
+# A prefix made before 32-bit Wine was installed has no 32-bit system files
+# and cannot start the 32-bit program: it is made again.
+if [ "${arch:-}" = i686 ] && [ -f "$WINEPREFIX/system.reg" ] &&
+   [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/ntdll.dll" ]; then
+  say "The Wine prefix $WINEPREFIX cannot run 32-bit programs; making it again ..."
+  rm -rf "$WINEPREFIX"
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   say "Preparing the Wine prefix $WINEPREFIX (once) ..."
   mkdir -p "$WINEPREFIX"
-  WineRun wineboot -i >/dev/null 2>&1
+  WineRun wineboot.exe -i >/dev/null 2>&1
   # Chinese text in message boxes needs a font with the glyphs of SimSun.
-  WineRun reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun \
+  WineRun reg.exe add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun \
              /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
 fi
 
@@ -200,7 +207,7 @@ if [ $# -gt 0 ]; then
   path="$*"
   if [ -e "$path" ]; then
     unixPath=$(realpath "$path")
-    winPath=$(WithoutFluidPipe winepath -w "$unixPath" 2>/dev/null) || winPath=
+    winPath=$(WithoutFluidPipe /usr/lib/wine/wine64 winepath.exe -w "$unixPath" 2>/dev/null) || winPath=
     # Without winepath: Wine's drive Z: is the root of the file system.
     [ -n "$winPath" ] || winPath="Z:${unixPath//\//\\}"
   else

@@ -2,6 +2,18 @@
 # the Chinese locale (code page 936) with a CJK font, one persistent
 # wineserver and a process that keeps Wine's desktop alive.
 #   wine_session_start KEEPER_EXE   then   wine_session_stop
+#   wine_test_arch   prints the Windows build that Wine runs here: i686 (the
+#                    product) where 32-bit Wine works, else x86_64
+# Wine is always started through its 64-bit loader: Debian's wine commands
+# prefer the 32-bit one even where the kernel cannot run it.
+
+wine_test_arch() {
+    if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo i686
+    else
+        echo x86_64
+    fi
+}
 
 wine_session_start() {
     local keeper="$1"
@@ -18,7 +30,7 @@ wine_session_start() {
     export DISPLAY=":$(head -n1 "$QF_SESSION_DIR/display")"
     mkdir -p "$WINEPREFIX"
     wineserver -p
-    wineboot -i >/dev/null 2>&1
+    /usr/lib/wine/wine64 wineboot.exe -i >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Micro Hei' /f \
         >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d 'WenQuanYi Micro Hei' /f \

@@ -7,6 +7,8 @@ if(NOT WIN32)
     add_test(NAME files_independent_midi_readers
              COMMAND ${QF_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/files/check_midi_readers.py
                      $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/files-readers)
+  else()
+    qf_missing_tool("python3 not found: the independent MIDI reader checks are left out")
   endif()
   add_test(NAME files_qftool_contract
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/qftool_contract.sh
@@ -20,5 +22,7 @@ if(NOT WIN32)
              COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/fuzz.sh ${QF_CLANGXX} ${CMAKE_SOURCE_DIR}
                      ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
     set_tests_properties(files_fuzz_recording_reader PROPERTIES TIMEOUT 3600 LABELS fuzz)
+  else()
+    qf_missing_tool("clang++ not found: the recording reader is not fuzzed")
   endif()
 endif()

@@ -5,8 +5,14 @@ player would drive it, and is checked through the capture backend's MIDI log,
 screenshots and a look at its windows from outside (qf-peek.exe).
 
 Tests are the functions test_*(h) of the modules tests/e2e/test_*.py; h is a
-Harness. Run: harness.py --build BUILD_DIR [-k SUBSTRING]. The last line is
-"e2e: N passed, N failed".
+Harness. Run: harness.py --build BUILD_DIR [-k SUBSTRING] [--arch i686|x86_64].
+The last line is "e2e: N passed, N failed"; the exit status is 0 only when at
+least one test ran and none failed.
+
+Every test ends with a look at the programs it started: one that the test
+did not close, kill or wait for must still be running (a check that "nothing
+happened" proves nothing about a program that has died). What Wine wrote to
+stderr for a failed test is printed with it.
 """
 import argparse
 import glob
@@ -22,6 +28,16 @@ import traceback
 
 WINE = "/usr/lib/wine/wine64"
 MAIN_TITLE = re.compile(r"^琴坊 - \[(.*)\]$")
+
+
+def wine_test_arch():
+    """i686 where Wine can start 32-bit programs (the kernel runs them and
+    wine32 is installed), else x86_64."""
+    try:
+        ok = subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True, timeout=30).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        ok = False
+    return "i686" if ok else "x86_64"
 
 
 class Failure(Exception):
@@ -97,9 +113,12 @@ class App:
     def __init__(self, harness, exe, args, env, cwd):
         self.h = harness
         self.log_path = env.get("QF_MIDI_LOG")
-        self.proc = subprocess.Popen([WINE, exe] + list(args), env=env, cwd=cwd,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.stderr_path = os.path.join(harness.tmp, f"stderr-{harness.started}.txt")
+        with open(self.stderr_path, "wb") as stderr:
+            self.proc = subprocess.Popen([WINE, exe] + list(args), env=env, cwd=cwd,
+                                         stdout=subprocess.DEVNULL, stderr=stderr)
         self.title = None
+        self.ended = False  # closed, killed or waited for by the test
 
     # ----- windows -----
     def windows(self):
@@ -252,11 +271,21 @@ class App:
 
     def wait_exit(self, timeout=10):
         try:
-            return self.proc.wait(timeout)
+            code = self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
+        self.ended = True
+        return code
+
+    def stderr_tail(self, lines=40):
+        try:
+            with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
+                return "".join(f.readlines()[-lines:])
+        except OSError:
+            return ""
 
     def close(self):
+        self.ended = True
         if self.running():
             title = self.main_title()
             if title:
@@ -265,15 +294,16 @@ class App:
                 self.kill()
 
     def kill(self):
+        self.ended = True
         if self.running():
             self.proc.kill()
             self.proc.wait(5)
 
 
 class Harness:
-    def __init__(self, build):
+    def __init__(self, build, arch="i686"):
         self.build = build
-        self.exe_dir = os.path.join(build, "x86_64")
+        self.exe_dir = os.path.join(build, arch)
         self.peek_exe = os.path.join(self.exe_dir, "tests", "qf-peek.exe")
         self.tmp = tempfile.mkdtemp(prefix="qf-e2e-")
         self.apps = []
@@ -318,6 +348,20 @@ class Harness:
         m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1])
         return tuple(int(v) for v in m.groups())
 
+    def check_alive(self):
+        """Every program the test left running is still running."""
+        for app in self.apps:
+            if not app.ended and not app.running():
+                raise Failure(f"the program died during the test (exit status {app.proc.returncode})")
+
+    def stderr_report(self):
+        out = []
+        for app in self.apps:
+            tail = app.stderr_tail()
+            if tail.strip():
+                out.append(f"--- Wine's stderr of program {self.apps.index(app) + 1}:\n{tail.rstrip()}")
+        return "\n".join(out)
+
     def cleanup(self):
         for app in self.apps:
             try:
@@ -331,6 +375,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("-k", default="")
+    parser.add_argument("--arch", choices=("i686", "x86_64"),
+                        help="which build's programs to test: the 32-bit product where Wine can run it "
+                             "(unless told otherwise), else the 64-bit build")
     parser.add_argument("--keep", action="store_true", help="keep screenshots and logs")
     options = parser.parse_args()
 
@@ -349,20 +396,23 @@ def main():
                 if options.k in full:
                     tests.append((full, getattr(module, attr)))
 
-    harness = Harness(os.path.abspath(options.build))
+    harness = Harness(os.path.abspath(options.build), options.arch or wine_test_arch())
     passed = failed = 0
     for full, test in tests:
         started = time.time()
         try:
             test(harness)
+            harness.check_alive()
             passed += 1
             print(f"PASS {full} ({time.time() - started:.1f} s)", flush=True)
         except Failure as e:
             failed += 1
             print(f"FAIL {full}: {e}", flush=True)
+            print(harness.stderr_report(), flush=True)
         except Exception:
             failed += 1
             print(f"FAIL {full}: unexpected error\n{traceback.format_exc()}", flush=True)
+            print(harness.stderr_report(), flush=True)
         finally:
             harness.cleanup()
     if not options.keep:
@@ -370,6 +420,9 @@ def main():
     else:
         print(f"kept {harness.tmp}")
     print(f"e2e: {passed} passed, {failed} failed")
+    if passed + failed == 0:
+        print(f"no test matched {options.k!r}: nothing was tested")
+        return 1
     return 0 if failed == 0 else 1
 
 

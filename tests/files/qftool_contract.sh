@@ -6,8 +6,11 @@
 set -u
 tool=$1 work=$2
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# Failures are written down in a file: a check inside a pipeline runs in a
+# subshell, where a counter would be lost.
+failed_file=$PWD/failures.txt
+: >"$failed_file"
+fail() { echo "FAIL: $*"; echo "$*" >>"$failed_file"; }
 hex() { od -An -tx1 -v "$1" | tr -d ' \n'; }
 
 # Expects exit status $1 of the command after it.
@@ -80,7 +83,7 @@ expect_status 1 "$tool" export song.qfi keep.mid --bass 2
 expect_status 1 "$tool" export song.qfi
 expect_status 1 "$tool" export song.qfi no/such/dir.mid
 cmp -s example.mid keep.mid || fail "bad options changed the earlier file"
-[ "$(ls | grep -c '~qf')" = 0 ] || fail "temporary files left behind: $(ls)"
+[ "$(ls -A | grep -c '~qf')" = 0 ] || fail "temporary files left behind: $(ls)"
 
 # write failures: status 1, no file.
 printf '1000 256 130001\n' | expect_status 1 "$tool" write bad.qfi --key 1297
@@ -96,6 +99,7 @@ printf 'events 0\nkey 1297\nautobass 0\n' | expect_status 1 "$tool" write empty.
 expect_status 1 "$tool" frobnicate
 expect_status 1 "$tool"
 
+failures=$(wc -l <"$failed_file")
 if [ "$failures" != 0 ]; then
     echo "$failures failures"
     exit 1
