@@ -1,5 +1,6 @@
 """Helpers shared by the end-to-end tests: message boxes, the keyboard
 picture's geometry, and the MIDI log's short texts."""
+import os
 import time
 
 from harness import expect, run, wait_until
@@ -15,12 +16,17 @@ def note_off(note, channel=0):
 
 ALL_NOTES_OFF = ["%02x 7b 00" % (0xB0 + c) for c in range(16)]
 
-# Row and column of each playable scan code in the keyboard picture.
-KEY_CELLS = {}
-for _scans, _row, _first in ((range(2, 14), 0, 0), (range(16, 28), 1, 1), (range(30, 41), 2, 2),
-                             (range(44, 54), 3, 3)):
-    for _i, _scan in enumerate(_scans):
-        KEY_CELLS[_scan] = (_row, _first + 2 * _i)
+# The playable keys from the shared key table: scan code -> (key on a US
+# keyboard, label, row, column, note in C major); and the cell of each in the
+# keyboard picture.
+KEYS = {}
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "keymap.tsv"),
+          encoding="utf-8") as _table:
+    for _line in _table:
+        if _line.strip() and not _line.startswith("#"):
+            _f = _line.rstrip("\n").split("\t")
+            KEYS[int(_f[0])] = (_f[1], _f[4], int(_f[5]), int(_f[6]), int(_f[7]))
+KEY_CELLS = {scan: (k[2], k[3]) for scan, k in KEYS.items()}
 
 
 def box_text(app, title, timeout=10):

@@ -56,6 +56,19 @@ def expect_equal(expected, seen, what):
     expect(expected == seen, what, expected, seen)
 
 
+def expect_soon(expected, probe, what, timeout=5.0, step=0.05):
+    """Polls probe() until it gives expected, within timeout seconds; fails
+    with the last value seen otherwise."""
+    end = time.time() + timeout
+    while True:
+        seen = probe()
+        if seen == expected:
+            return seen
+        if time.time() > end:
+            raise Failure(f"{what}\n    expected: {expected!r}\n    seen:     {seen!r}")
+        time.sleep(step)
+
+
 def run(args, timeout=30, check=True, env=None):
     result = subprocess.run(args, capture_output=True, text=True, errors="replace", timeout=timeout, env=env)
     if check and result.returncode != 0:

@@ -7,21 +7,24 @@
 
 #define PEEK_MAGIC 0x51465045 /* wParam of the WM_NULL that asks for the menu */
 
+/* Writes the menu in UTF-8, one item a line: depth, id, checked, grayed, text. */
 static void DumpMenu(FILE* f, HMENU menu, int depth)
 {
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; i++) {
-        char text[256] = "";
-        MENUITEMINFOA info;
+        WCHAR text[256] = L"";
+        char utf8[1024] = "";
+        MENUITEMINFOW info;
         memset(&info, 0, sizeof(info));
         info.cbSize = sizeof(info);
         info.fMask = MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_FTYPE;
         info.dwTypeData = text;
-        info.cch = sizeof(text);
-        GetMenuItemInfoA(menu, (UINT)i, TRUE, &info);
+        info.cch = 256;
+        GetMenuItemInfoW(menu, (UINT)i, TRUE, &info);
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), NULL, NULL);
         fprintf(f, "%d\t%u\t%d\t%d\t", depth, info.hSubMenu ? 0u : info.wID, (info.fState & MFS_CHECKED) ? 1 : 0,
                 (info.fState & MFS_GRAYED) ? 1 : 0);
-        fwrite(text, 1, strlen(text), f); /* ANSI text; tabs kept */
+        fwrite(utf8, 1, strlen(utf8), f); /* tabs kept */
         fputc('\n', f);
         if (info.hSubMenu) DumpMenu(f, info.hSubMenu, depth + 1);
     }

@@ -54,7 +54,6 @@ def open_about_box(app):
     app.key("alt+8")
     app.key("a")
     expect(wait_until(lambda: about_box(app), 10, 0.1), "the about box opens from the menu")
-    time.sleep(0.4)  # the painted links and title
     # An untitled box is found as the first untitled window, which the
     # active box is.
     controls = {}
@@ -99,7 +98,9 @@ def test_about_box_title_keys_and_visited_links(h):
     app = h.start(env={"PATH": folder + os.pathsep + os.environ.get("PATH", "")})
 
     controls = open_about_box(app)
-    shot = app.screenshot()
+    # The title is painted in red (once the box has painted itself).
+    shot = wait_until(lambda: (lambda s: count(region(s, controls[TITLE]), TITLE_RED) > 100 and s)(app.screenshot()),
+                      5, 0.2) or app.screenshot()
     title = region(shot, controls[TITLE])
     expect(count(title, TITLE_RED) > 100, "the title is painted in red", "> 100 red pixels", count(title, TITLE_RED))
     # 24 points at 96 dots per inch: the red glyphs are far taller than the
@@ -123,8 +124,8 @@ def test_about_box_title_keys_and_visited_links(h):
     lines = wait_until(lambda: opened_lines(opened), 10, 0.1) or []
     expect(len(lines) == 1 and lines[0].startswith("xdg-open https://"),
            "the home-page link asks the shell to open its https address", "xdg-open https://...", lines)
-    time.sleep(0.3)
-    shot = app.screenshot()
+    shot = wait_until(lambda: (lambda s: count(region(s, controls[HOME]), VISITED) > 20 and s)(app.screenshot()),
+                      5, 0.2) or app.screenshot()
     expect(count(region(shot, controls[HOME]), VISITED) > 20, "the home-page link turns purple at once")
     expect_equal(0, count(region(shot, controls[DOWNLOAD]), VISITED), "the download link (clicked on its border)")
 

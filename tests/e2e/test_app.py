@@ -4,7 +4,7 @@ the keyboard picture, device change, and the failures at start-up."""
 import time
 
 from harness import expect, expect_equal, run, wait_until
-from common import (box_text, close_box, key_position, layout_cell, note_off, note_on, ALL_NOTES_OFF,
+from common import (box_text, close_box, key_position, layout_cell, note_off, note_on, ALL_NOTES_OFF, KEYS,
                     toolbar_button_center)
 
 
@@ -27,9 +27,15 @@ def test_caption_and_a_key(h):
     expect_equal("琴坊 - [未命名]", app.main_title(), "the caption")
     # Start-up: the mapper opens and the instrument goes to the selected channel.
     expect_equal(["open -1 ok", "c0 00 00"], app.midi(), "the start-up log")
+    # Every playable key, typed as a player types it (the keyboard sends its
+    # scan code), sounds its note of the key table.
     mark = app.mark()
-    app.key("a")
-    expect_equal([note_on(0x3C), note_off(0x3C)], app.wait_midi(mark, 2), "A pressed and released")
+    names = {"-": "minus", "=": "equal", "[": "bracketleft", "]": "bracketright", ";": "semicolon",
+             "'": "apostrophe", ",": "comma", ".": "period", "/": "slash"}
+    keys = [KEYS[scan] for scan in sorted(KEYS)]
+    app.key(*[names.get(k[0], k[0].lower()) for k in keys], delay=20)
+    expected = [line for k in keys for line in (note_on(k[4]), note_off(k[4]))]
+    expect_equal(expected, app.wait_midi(mark, 90, timeout=15), "the 45 keys pressed and released")
 
 
 def test_shift_latches_until_every_key_is_up(h):

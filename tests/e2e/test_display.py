@@ -6,7 +6,7 @@ import os
 import subprocess
 import time
 
-from harness import expect, expect_equal
+from harness import expect, expect_equal, expect_soon, wait_until
 from common import key_cell_screen, KEY_CELLS
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -43,6 +43,19 @@ def dark_mask(pixels, top, bottom, first=3, last=35):
     return {(r, c) for r in range(top, bottom) for c in range(first, last) if sum(pixels[r][c]) < limit}
 
 
+def shot_when(app, left, top, ready, timeout=5):
+    """The key cell at (left, top) of the first screenshot for which ready(cell)
+    holds, or of the last one taken."""
+    seen = [None]
+
+    def probe():
+        seen[0] = cell(app.screenshot(), left, top)
+        return ready(seen[0])
+
+    wait_until(probe, timeout, 0.1)
+    return seen[0]
+
+
 def key_cells(app):
     """Screen (left, top) of every key's cell."""
     cells = {}
@@ -71,13 +84,11 @@ def test_key_caps_follow_the_octave_shift(h):
         if modifier:
             app.keydown(modifier)
         app.keydown("s")
-        time.sleep(0.2)
-        down = cell(app.screenshot(), left, top)
+        down = shot_when(app, left, top, lambda c: face(c) == (colour, colour))
         app.keyup("s")
         if modifier:
             app.keyup(modifier)
-        time.sleep(0.2)
-        up = cell(app.screenshot(), left, top)
+        up = shot_when(app, left, top, lambda c: face(c) == (IDLE, IDLE))
         expect_equal((colour, colour), face(down), f"S sounding shows the {what} cap")
         expect_equal(label, dark_mask(down, 5, 34), f"the {what} cap carries the same label")
         expect_equal((IDLE, IDLE), face(up), f"S released after {what} is grey again")
@@ -91,14 +102,17 @@ def test_repaint_shows_every_key_grey_on_green(h):
     app.keydown("s")
     app.keyup("shift")
     app.keydown("k")          # latched: red too
-    time.sleep(0.2)
-    shot = app.screenshot()
+    k_left, k_top = key_cell_screen(app, K)
+    shot = wait_until(lambda: (lambda s: face(cell(s, k_left, k_top)) == (RAISED, RAISED) and s)(app.screenshot()),
+                      5, 0.1) or app.screenshot()
     for scan in (S, K):
         left, top = key_cell_screen(app, scan)
         expect_equal((RAISED, RAISED), face(cell(shot, left, top)), f"key {scan} held with Shift")
     app.key("Escape")         # silences and repaints while both are still down
-    time.sleep(0.3)
-    shot = app.screenshot()
+    s_left, s_top = key_cell_screen(app, S)
+    shot = wait_until(lambda: (lambda s: face(cell(s, s_left, s_top)) == (IDLE, IDLE) and
+                               face(cell(s, k_left, k_top)) == (IDLE, IDLE) and s)(app.screenshot()),
+                      5, 0.1) or app.screenshot()
     app.keyup("s")
     app.keyup("k")
     cells = key_cells(app)
@@ -124,22 +138,21 @@ def test_instrument_picture_follows_instrument_and_channel(h):
     top = cy + 50
     strip = [rgb(STRIP, 171 * n, 0, 171, 141) for n in range(15)]
 
-    def shown(what):
-        time.sleep(0.3)
+    def shown():
         pixels = rgb(app.screenshot(), left, top, 171, 141)
-        matches = [n for n in range(15) if strip[n] == pixels]
-        return matches
+        return [n for n in range(15) if strip[n] == pixels]
 
-    expect_equal([0], shown("start"), "the grand piano at start")
+    expect_soon([0], shown, "the grand piano at start")
     for program, picture in ((40, 5), (79, 9), (80, 10), (103, 10), (104, 11), (127, 13)):
         app.command(1024 + program)
-        expect_equal([picture], shown(program), f"the picture of program {program}")
+        expect_soon([picture], shown, f"the picture of program {program}")
     app.command(768 + 9)      # channel 10
-    expect_equal([14], shown("percussion"), "the percussion channel's bongos")
+    expect_soon([14], shown, "the percussion channel's bongos")
     app.command(1024 + 0)
-    expect_equal([14], shown("percussion piano"), "channel 10 keeps the bongos")
+    time.sleep(0.3)           # a repaint that would bring the piano back
+    expect_soon([14], shown, "channel 10 keeps the bongos")
     app.command(768 + 0)
-    expect_equal([0], shown("channel 1"), "back on channel 1, the piano")
+    expect_soon([0], shown, "back on channel 1, the piano")
 
     # The instrument and key are written in red right of the picture.
     shot = app.screenshot()

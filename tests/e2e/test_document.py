@@ -6,7 +6,7 @@ import os
 import subprocess
 import time
 
-from harness import expect, expect_equal, run, wait_until
+from harness import expect, expect_equal, expect_soon, run, wait_until
 from common import box_text, close_box, note_off, note_on, ALL_NOTES_OFF
 
 SAVE_DIALOG = "另存为"
@@ -108,10 +108,8 @@ def test_save_load_and_export(h):
     expect_equal("保存当前的变化在 tune.qfi?", box_text(app, "QF"), "the question before the load")
     answer(app, "QF", IDNO)
     choose_file(app, OPEN_DIALOG, qfi)
-    time.sleep(0.3)
-    menu = app.menu()
-    expect(menu[1302][0] and not menu[1297][0], "the key mark moved back to A major")
-    expect(menu[1333][0], "auto bass is on again")
+    expect_soon((True, False, True), lambda: (app.menu()[1302][0], app.menu()[1297][0], app.menu()[1333][0]),
+                "the key mark moved back to A major, auto bass is on again")
     expect_equal({1283: False, 1284: True, 1285: False, 1286: False, 1287: True, 1288: True, 1289: False,
                   1282: False}, grayed(app, [1283, 1284, 1285, 1286, 1287, 1288, 1289, 1282]),
                  "the items after the load")
@@ -128,8 +126,9 @@ def test_save_load_and_export(h):
                   note_on(0x47), "9f 3b 7f", note_off(0x47), "8f 3b 00"] + ALL_NOTES_OFF, played,
                  "the loaded recording played")
 
-    # The export writes what the exporter makes of the saved file.
-    time.sleep(0.3)
+    # The export writes what the exporter makes of the saved file (once the
+    # end of the play has enabled it again).
+    expect_soon(False, lambda: app.menu()[1282][1], "export enabled after the play")
     app.command(1282)
     choose_file(app, SAVE_DIALOG, mid)
     expect(wait_until(lambda: os.path.exists(mid) and os.path.getsize(mid) > 0, 5), "the MIDI file exists")
@@ -149,7 +148,7 @@ def test_close_question(h):
     answer(app, "QF", IDYES)
     answer(app, SAVE_DIALOG, IDCANCEL)
     time.sleep(0.3)
-    expect(app.running() and app.main_title() == "琴坊 - [未命名]", "the window stays, still untitled")
+    expect_soon("琴坊 - [未命名]", app.main_title, "the window stays, still untitled")
     # Yes and a name: saved, then closed.
     saved = os.path.join(h.tmp, "closing.qfi")
     ask_close(app)
@@ -170,7 +169,7 @@ def test_command_line_with_quotes_and_blanks_plays_once(h):
     expect_equal(f"琴坊 - [{windows_path(path)}]", app.main_title(), "the caption shows the path without quotes")
     expect(wait_until(lambda: len(app.log()) >= 2 + 4 + 16, 5), "the file is played", ">= 22 log lines",
            app.midi())
-    time.sleep(0.6)
+    time.sleep(0.6)  # a second play would have begun by now
     lines = app.log()
     expect_equal(["open -1 ok", "c0 00 00", note_on(0x3C), note_off(0x3C), note_on(0x3E), note_off(0x3E)]
                  + ALL_NOTES_OFF, app.midi(), "played once, then silenced")
@@ -211,5 +210,5 @@ def test_command_line_with_a_damaged_file(h):
     expect_equal("琴坊 - [未命名]", app.main_title(), "untitled")
     expect_equal({1285: True, 1286: True, 1288: True, 1289: True, 1282: True},
                  grayed(app, [1285, 1286, 1288, 1289, 1282]), "nothing to play or save")
-    time.sleep(0.6)
+    time.sleep(0.6)  # the play of a loaded file would have begun by now
     expect_equal(["open -1 ok", "c0 00 00"], app.midi(), "nothing plays")

@@ -3,7 +3,7 @@ chords recorded and played once, on time; looping; a stop in the middle of a
 chord; and a recording with no key pressed."""
 import time
 
-from harness import expect, expect_equal, wait_until
+from harness import expect, expect_equal, expect_soon, wait_until
 from common import ALL_NOTES_OFF, note_off, note_on
 
 # The enabled states of items 1283..1287, 1288, 1289, 1296, 1282, then of
@@ -36,7 +36,7 @@ def record_phrase(app):
     """Records A S D, a Shift chord G+H (an octave up, Shift let go while the
     keys are down), and F; returns the live note lines."""
     app.command(1283)
-    expect_equal(RECORDING, states(app), "the controls while recording")
+    expect_soon(RECORDING, lambda: states(app), "the controls while recording")
     mark = app.mark()
     for key in ("a", "s", "d"):
         app.keydown(key)
@@ -57,7 +57,7 @@ def record_phrase(app):
                 note_on(0x4F), note_on(0x51), note_off(0x4F), note_off(0x51), note_on(0x41), note_off(0x41)]
     expect_equal(expected, text(live), "the phrase as played live")
     app.command(1284)
-    expect_equal(STOPPED_MODIFIED, states(app), "the controls after recording")
+    expect_soon(STOPPED_MODIFIED, lambda: states(app), "the controls after recording")
     return live
 
 
@@ -80,15 +80,17 @@ def test_recorded_phrase_plays_once_on_time(h):
     expect_equal(text(live) + ALL_NOTES_OFF, lines, "the phrase played back, then the silence")
     played = notes_only(app.log_since(mark))
     due = due_offsets(live)
+    # The pace: every note-on near its recorded time, counted from the first,
+    # so that a wrong tempo or lateness that adds up shows. The bound leaves
+    # room for a busy machine; the benchmark measures the real precision.
     for i, line in enumerate(played):
         if (line.word & 0xF0) != 0x90:
             continue
         late = (line.t - played[0].t) / 1000.0 - due[i]
-        expect(abs(late) <= 5.0, f"note-on {i} within 5 ms of its recorded time", "|error| <= 5 ms",
+        expect(abs(late) <= 25.0, f"note-on {i} within 25 ms of its recorded time", "|error| <= 25 ms",
                f"{late:+.1f} ms")
     # The end of the play leaves the controls exactly as a stop does.
-    time.sleep(0.2)
-    expect_equal(STOPPED_MODIFIED, states(app), "the controls after the play ended")
+    expect_soon(STOPPED_MODIFIED, lambda: states(app), "the controls after the play ended")
     time.sleep(0.5)
     expect_equal(len(live) + 16, len(app.log_since(mark)), "nothing more after the silence")
 
@@ -98,10 +100,12 @@ def test_loop_plays_twice_and_stops_clean(h):
     live = record_phrase(app)
     mark = app.mark()
     app.command(1286)
-    expect_equal(PLAYING, states(app), "the controls while playing")
+    expect_soon(PLAYING, lambda: states(app), "the controls while playing")
     lines = app.wait_midi(mark, 2 * len(live), timeout=15)
     app.command(1287)
-    time.sleep(0.5)
+    # The stop's silence arrives, and nothing after it.
+    wait_until(lambda: app.midi_since(mark)[-16:] == ALL_NOTES_OFF, 5)
+    time.sleep(0.3)
     after = app.midi_since(mark)
     expect_equal(text(live) * 2, after[:2 * len(live)], "the phrase twice")
     # Stopped wherever the third round had got to: its first notes, then the
@@ -110,7 +114,7 @@ def test_loop_plays_twice_and_stops_clean(h):
     expect(len(rest) >= 16 and rest[-16:] == ALL_NOTES_OFF, "the stop silences every channel", ALL_NOTES_OFF,
            rest[-16:])
     expect_equal(text(live)[:len(rest) - 16], rest[:-16], "the third round up to the stop")
-    expect_equal(STOPPED_MODIFIED, states(app), "the controls after the stop")
+    expect_soon(STOPPED_MODIFIED, lambda: states(app), "the controls after the stop")
     # The second round starts after the first event's own delay (at least
     # 5 ms) and keeps the recorded pace.
     played = notes_only(app.log_since(mark))
@@ -121,8 +125,8 @@ def test_loop_plays_twice_and_stops_clean(h):
     for i, line in enumerate(played[n:2 * n]):
         if (line.word & 0xF0) == 0x90:
             late = (line.t - played[n].t) / 1000.0 - due[i]
-            expect(abs(late) <= 5.0, f"round 2 note-on {i} within 5 ms of its recorded time", "|error| <= 5 ms",
-                   f"{late:+.1f} ms")
+            expect(abs(late) <= 25.0, f"round 2 note-on {i} within 25 ms of its recorded time",
+                   "|error| <= 25 ms", f"{late:+.1f} ms")
 
 
 def test_stop_in_the_middle_of_a_chord(h):
@@ -143,9 +147,10 @@ def test_stop_in_the_middle_of_a_chord(h):
     lines = app.wait_midi(mark, 3, timeout=5)
     expect_equal(chord, lines[:3], "the chord sounds an octave up")
     app.command(1287)
+    wait_until(lambda: app.midi_since(mark)[-16:] == ALL_NOTES_OFF, 5)
     time.sleep(2.0)  # past the moment the releases were due
     expect_equal(chord + ALL_NOTES_OFF, app.midi_since(mark), "silenced, and no release after the stop")
-    expect_equal(STOPPED_MODIFIED, states(app), "the controls after the stop")
+    expect_soon(STOPPED_MODIFIED, lambda: states(app), "the controls after the stop")
 
 
 def test_recording_with_nothing_pressed_leaves_play_greyed(h):
@@ -153,11 +158,11 @@ def test_recording_with_nothing_pressed_leaves_play_greyed(h):
     app.command(1283)
     time.sleep(0.3)
     app.command(1284)
-    expect_equal(EMPTY, states(app), "play, loop, save, save as and export stay greyed")
+    expect_soon(EMPTY, lambda: states(app), "play, loop, save, save as and export stay greyed")
     expect_equal("琴坊 - [未命名]", app.main_title(), "the caption")
     # Play asked for anyway (as the menu cannot): nothing starts, nothing changes.
     mark = app.mark()
     app.command(1285)
     time.sleep(0.3)
     expect_equal([], app.midi_since(mark), "nothing plays")
-    expect_equal(EMPTY, states(app), "the controls are unchanged")
+    expect_soon(EMPTY, lambda: states(app), "the controls are unchanged")

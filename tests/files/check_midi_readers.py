@@ -15,13 +15,15 @@ import mido
 QFTOOL, WORK = sys.argv[1], sys.argv[2]
 os.makedirs(WORK, exist_ok=True)
 
-# The note in C major of every playable scan code.
-NOTES = {
-    2: 42, 3: 44, 4: 46, 5: 47, 6: 49, 7: 51, 8: 52, 9: 54, 10: 56, 11: 58, 12: 78, 13: 80,
-    16: 43, 17: 45, 18: 47, 19: 48, 20: 50, 21: 52, 22: 53, 23: 55, 24: 57, 25: 59, 26: 79, 27: 81,
-    30: 60, 31: 62, 32: 64, 33: 65, 34: 67, 35: 69, 36: 71, 37: 72, 38: 74, 39: 76, 40: 77,
-    44: 61, 45: 63, 46: 64, 47: 66, 48: 68, 49: 70, 50: 71, 51: 73, 52: 75, 53: 76,
-}
+# The note in C major of every playable scan code, from the shared key table.
+NOTES = {}
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "keymap.tsv"),
+          encoding="utf-8") as table:
+    for line in table:
+        if line.strip() and not line.startswith("#"):
+            fields = line.rstrip("\n").split("\t")
+            NOTES[int(fields[0])] = int(fields[7])
+assert len(NOTES) == 45, "the key table has 45 playable keys"
 TRANSPOSITION = {
     1297: 0, 1320: 0, 1298: 2, 1321: 2, 1299: 4, 1329: 4, 1300: 5, 1316: 5, 1301: 7, 1317: 7,
     1302: 9, 1328: 9, 1303: -1, 1330: -1, 1304: 6, 1331: 6, 1305: 1, 1332: 1, 1312: -2, 1319: -2,

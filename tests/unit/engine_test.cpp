@@ -13,6 +13,7 @@
 #include "engine/note_player.h"
 #include "engine/performance.h"
 #include "fake_platform.h"
+#include "key_table.h"
 #include "recorder/recording.h"
 
 using Words = std::vector<std::string>;
@@ -43,26 +44,33 @@ protected:
     }
 };
 
-// The "Note in C major" column of the key table, written out independently.
+// The playable keys with their notes in C major, from the shared key table.
 struct ScanNote { int scan; int note; };
-static const ScanNote kCMajor[45] = {
-    {2, 42},  {3, 44},  {4, 46},  {5, 47},  {6, 49},  {7, 51},  {8, 52},  {9, 54},  {10, 56},
-    {11, 58}, {12, 78}, {13, 80}, {16, 43}, {17, 45}, {18, 47}, {19, 48}, {20, 50}, {21, 52},
-    {22, 53}, {23, 55}, {24, 57}, {25, 59}, {26, 79}, {27, 81}, {30, 60}, {31, 62}, {32, 64},
-    {33, 65}, {34, 67}, {35, 69}, {36, 71}, {37, 72}, {38, 74}, {39, 76}, {40, 77}, {44, 61},
-    {45, 63}, {46, 64}, {47, 66}, {48, 68}, {49, 70}, {50, 71}, {51, 73}, {52, 75}, {53, 76},
-};
-
-TEST(KeyMapTable, PlayableEntriesAreExactlyTheFortyFive)
+static std::vector<ScanNote> CMajorNotes()
 {
+    std::vector<ScanNote> notes;
+    for (const KeyTableRow& r : ReadKeyTable()) notes.push_back({r.scan, r.note});
+    return notes;
+}
+static const std::vector<ScanNote> kCMajor = CMajorNotes();
+
+TEST(KeyMapTable, EveryEntryIsTheKeyTables)
+{
+    std::vector<KeyTableRow> table = ReadKeyTable();
+    ASSERT_EQ(45u, table.size());
     int playable = 0;
     for (int scan = 0; scan < 256; scan++)
         if (PlayableKey((uint32_t)scan)) playable++;
     EXPECT_EQ(45, playable);
     for (int scan : {0, 1, 14, 15, 28, 29, 41, 42, 43, 54, 55, 70, 255}) EXPECT_EQ(nullptr, PlayableKey(scan)) << scan;
-    for (const ScanNote& k : kCMajor) {
+    for (const KeyTableRow& k : table) {
         const KeyMapEntry* e = PlayableKey((uint32_t)k.scan);
         ASSERT_NE(nullptr, e) << k.scan;
+        EXPECT_EQ(k.octave, e->octave) << "scan " << k.scan;
+        EXPECT_EQ(k.semitone, e->semitone) << "scan " << k.scan;
+        EXPECT_EQ(k.label, e->label) << "scan " << k.scan;
+        EXPECT_EQ(k.row, e->row) << "scan " << k.scan;
+        EXPECT_EQ(k.column, e->column) << "scan " << k.scan;
         EXPECT_EQ(k.note, 12 * e->octave + e->semitone) << "scan " << k.scan;
     }
     // The keypad's / arrives as 53 with the extended flag, which is no part of the index.

@@ -27,14 +27,14 @@ TEST(Layout, MinimisedAndOddSizes)
     ChildPlaces p = PlaceChildren(0, 0, 8, 16);
     ExpectPlace(p.velocityBar, 0, 0, 0, 0);
     ExpectPlace(p.pitchBendBar, 0, 0, 0, 0);
-    const int xs[5] = {-19 * 8, -11 * 8, -3 * 8, 5 * 8, 13 * 8};
+    const int xs[5] = {-152, -88, -24, 40, 104};
     for (int i = 0; i < 5; i++) ExpectPlace(p.buttons[i], xs[i], 0, 48, 28);
     EXPECT_EQ(-237, p.keyboardX); // truncation toward zero, not floor
-    EXPECT_EQ(-78 + 16, p.keyboardY);
+    EXPECT_EQ(-62, p.keyboardY);
 
     p = PlaceChildren(801, 601, 7, 15);
-    EXPECT_EQ(400 - 19 * 7, p.buttons[0].x);
-    EXPECT_EQ(17 * 801 / 20, p.velocityBar.x); // 680: the product before the division
+    EXPECT_EQ(267, p.buttons[0].x);            // 400 - 133: W / 2 truncates
+    EXPECT_EQ(680, p.velocityBar.x);           // 13617 / 20: the product before the division
     EXPECT_EQ(26, p.buttons[0].height);        // 7 x 15 / 4
     EXPECT_EQ(163, p.keyboardX);
 }

