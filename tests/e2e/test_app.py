@@ -1,6 +1,6 @@
 """The application as a player meets it: start-up, the caption, keys, the
 octave latch, accelerators, the menu, the toolbar, push buttons, the mouse on
-the keyboard picture, device change, and the failures at start-up."""
+the keyboard picture, and the failures at start-up."""
 import time
 
 from harness import expect, expect_equal, run, wait_until
@@ -116,20 +116,6 @@ def test_toolbar_and_menu_change_the_instrument(h):
     mark = app.mark()
     app.key("a")
     expect_equal(["93 3c 7f", "83 3c 00"], app.wait_midi(mark, 2), "A on channel 4")
-
-
-def test_device_change_order(h):
-    app = h.start(env={"QF_MIDI_DEVICES": "Capture A|Capture B"})
-    lines = app.menu_lines()
-    devices = [l.split("\t")[4] for l in lines if l.split("\t")[1] in ("511", "512", "513")]
-    expect_equal(["QF Capture Mapper", "Capture A", "Capture B"], devices, "the device menu, mapper first")
-    expect(app.menu()[511][0], "the mapper is checked")
-    mark = app.mark()
-    app.command(513)
-    expected = ALL_NOTES_OFF + ["close -1", "open 1 ok", "c0 00 00", "cf 00 00"]
-    expect_equal(expected, app.wait_midi(mark, len(expected)), "device change: silence, close, open, programs")
-    menu = app.menu()
-    expect(menu[513][0] and not menu[511][0], "the mark moved to device 1")
 
 
 def test_mouse_plays_the_key_under_it(h):
