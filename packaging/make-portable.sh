@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Builds the portable zip: a folder QF with qf.exe, qf.chm and readme.txt.
-#   make-portable.sh QF_EXE QF_CHM README_UTF8 STAGE_DIR OUTPUT_ZIP
+# Builds the portable zip: a folder QF with qf.exe, qftool.exe, qf.chm and
+# readme.txt.
+#   make-portable.sh QF_EXE QFTOOL_EXE QF_CHM README_UTF8 STAGE_DIR OUTPUT_ZIP
 # The readme is stored in GBK with CRLF line ends, as Notepad on a Chinese
 # Windows expects a plain text file.
 set -euo pipefail
-if [ $# -ne 5 ]; then
-  echo "usage: $0 QF_EXE QF_CHM README_UTF8 STAGE_DIR OUTPUT_ZIP" >&2
+if [ $# -ne 6 ]; then
+  echo "usage: $0 QF_EXE QFTOOL_EXE QF_CHM README_UTF8 STAGE_DIR OUTPUT_ZIP" >&2
   exit 2
 fi
-exe=$1 chm=$2 readme=$3 stage=$4 out=$5
+exe=$1 tool=$2 chm=$3 readme=$4 stage=$5 out=$6
 cmake=${CMAKE_COMMAND:-cmake}
 
 rm -rf "$stage"
 mkdir -p "$stage/QF"
 cp "$exe" "$stage/QF/qf.exe"
+cp "$tool" "$stage/QF/qftool.exe"
 cp "$chm" "$stage/QF/qf.chm"
 iconv -f UTF-8 -t GBK "$readme" | sed 's/$/\r/' > "$stage/QF/readme.txt"
 rm -f "$out"
-(cd "$stage" && "$cmake" -E tar cf "$out" --format=zip QF/qf.exe QF/qf.chm QF/readme.txt)
+(cd "$stage" && "$cmake" -E tar cf "$out" --format=zip QF/qf.exe QF/qftool.exe QF/qf.chm QF/readme.txt)

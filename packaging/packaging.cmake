@@ -1,6 +1,9 @@
 # Packaging: the help file qf.chm beside qf.exe in every Windows build, and in
 # the 32-bit build the installer qf-setup.exe and the portable qf-portable.zip.
-# The native build checks the packages of the 32-bit build (they cannot run here).
+# The 64-bit build makes an installer from the same script too, not to ship
+# but to try the script out under Wine where 32-bit programs cannot run. The
+# native build checks the contents of the 32-bit build's packages; each
+# Windows build installs and uninstalls its installer for real under Wine.
 
 set(QF_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(QF_HELP_DIR ${QF_PACKAGING_DIR}/help)
@@ -28,14 +31,17 @@ if(WIN32)
     qf_missing_tool("chmcmd (package fp-utils) not found: qf.chm is not built")
   endif()
 
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET qf AND QF_CHMCMD)
+  if(TARGET qf AND TARGET qftool AND QF_CHMCMD)
     find_program(QF_MAKENSIS makensis)
     set(QF_SETUP ${CMAKE_BINARY_DIR}/qf-setup.exe)
     set(QF_PORTABLE ${CMAKE_BINARY_DIR}/qf-portable.zip)
     if(QF_MAKENSIS)
       set(QF_NSIS_DEFINES
-          -DQF_EXE=$<TARGET_FILE:qf> -DQF_CHM=${QF_CHM} -DQF_OUTFILE=${QF_SETUP}
-          -DQF_VERSION=${QF_PACKAGE_VERSION})
+          -DQF_EXE=$<TARGET_FILE:qf> -DQF_TOOL=$<TARGET_FILE:qftool> -DQF_CHM=${QF_CHM}
+          -DQF_OUTFILE=${QF_SETUP} -DQF_VERSION=${QF_PACKAGE_VERSION})
+      if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+        list(APPEND QF_NSIS_DEFINES -DQF_TARGET=amd64-unicode)
+      endif()
       if(EXISTS ${CMAKE_SOURCE_DIR}/resources/qf.ico)
         list(APPEND QF_NSIS_DEFINES -DQF_ICON=${CMAKE_SOURCE_DIR}/resources/qf.ico)
       endif()
@@ -43,20 +49,26 @@ if(WIN32)
         OUTPUT ${QF_SETUP}
         COMMAND ${QF_MAKENSIS} -V2 -INPUTCHARSET UTF8 ${QF_NSIS_DEFINES}
                 ${QF_PACKAGING_DIR}/qf.nsi
-        DEPENDS qf ${QF_CHM} ${QF_PACKAGING_DIR}/qf.nsi
+        DEPENDS qf qftool ${QF_CHM} ${QF_PACKAGING_DIR}/qf.nsi
         COMMENT "Building the installer qf-setup.exe"
         VERBATIM)
       add_custom_target(qf-setup ALL DEPENDS ${QF_SETUP})
+      # The installer run for real: a silent install into a fresh Wine prefix,
+      # the program started through the file type, a silent uninstall.
+      add_test(NAME packaging_install_and_uninstall
+               COMMAND bash ${QF_PACKAGING_DIR}/tests/install-test.sh ${CMAKE_BINARY_DIR})
+      set_tests_properties(packaging_install_and_uninstall PROPERTIES TIMEOUT 300)
     else()
       qf_missing_tool("makensis (package nsis) not found: qf-setup.exe is not built")
     endif()
-
+  endif()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET qf AND TARGET qftool AND QF_CHMCMD)
     add_custom_command(
       OUTPUT ${QF_PORTABLE}
       COMMAND ${CMAKE_COMMAND} -E env CMAKE_COMMAND=${CMAKE_COMMAND}
-              ${QF_PACKAGING_DIR}/make-portable.sh $<TARGET_FILE:qf> ${QF_CHM}
+              ${QF_PACKAGING_DIR}/make-portable.sh $<TARGET_FILE:qf> $<TARGET_FILE:qftool> ${QF_CHM}
               ${QF_PACKAGING_DIR}/portable-readme.txt ${CMAKE_BINARY_DIR}/portable ${QF_PORTABLE}
-      DEPENDS qf ${QF_CHM} ${QF_PACKAGING_DIR}/portable-readme.txt
+      DEPENDS qf qftool ${QF_CHM} ${QF_PACKAGING_DIR}/portable-readme.txt
               ${QF_PACKAGING_DIR}/make-portable.sh
       COMMENT "Building the portable zip qf-portable.zip"
       VERBATIM)

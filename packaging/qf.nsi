@@ -1,7 +1,7 @@
 ; Installer of 琴坊 (QF), built on Linux with makensis:
-;   makensis -INPUTCHARSET UTF8 -DQF_EXE=... -DQF_CHM=... -DQF_OUTFILE=... qf.nsi
-; It installs qf.exe and qf.chm, a Start-menu folder, the .qfi file type and an
-; uninstaller that takes all of it away again.
+;   makensis -INPUTCHARSET UTF8 -DQF_EXE=... -DQF_TOOL=... -DQF_CHM=... -DQF_OUTFILE=... qf.nsi
+; It installs qf.exe, qftool.exe and qf.chm, a Start-menu folder, the .qfi file
+; type and an uninstaller that takes all of it away again.
 
 !define QF_NAME       "琴坊"
 !define QF_NAME_EN    "QF"
@@ -15,6 +15,9 @@
 !endif
 !ifndef QF_EXE
   !define QF_EXE      "qf.exe"
+!endif
+!ifndef QF_TOOL
+  !define QF_TOOL     "qftool.exe"
 !endif
 !ifndef QF_CHM
   !define QF_CHM      "qf.chm"
@@ -78,6 +81,7 @@ Section "琴坊" SecMain
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "/oname=qf.exe" "${QF_EXE}"
+  File "/oname=qftool.exe" "${QF_TOOL}"
   File "/oname=qf.chm" "${QF_CHM}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -124,6 +128,7 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$INSTDIR\qf.exe"
+  Delete "$INSTDIR\qftool.exe"
   Delete "$INSTDIR\qf.chm"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

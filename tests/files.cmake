@@ -26,3 +26,12 @@ if(NOT WIN32)
     qf_missing_tool("clang++ not found: the recording reader is not fuzzed")
   endif()
 endif()
+
+# The Windows qftool under Wine gives what the native one gives.
+if(WIN32 AND TARGET qftool)
+  set(QF_NATIVE_QFTOOL ${CMAKE_SOURCE_DIR}/build/native/qftool CACHE FILEPATH
+      "The native qftool that the Windows one is compared with")
+  add_test(NAME files_qftool_exe_matches_native
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/qftool_exe.sh ${QF_NATIVE_QFTOOL}
+                   $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/qftool-exe)
+endif()

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# qftool.exe under Wine against the native qftool on the same inputs: the
+# same output (the Windows tool writes the program's GBK text), the same exit
+# status, and the same .qfi and .mid bytes.
+# usage: qftool_exe.sh NATIVE_QFTOOL WINDOWS_QFTOOL WORK_DIR   (Wine prepared)
+set -u
+native=$1 windows=$2 work=$3
+rm -rf "$work" && mkdir -p "$work/native" "$work/windows" || exit 1
+[ -x "$native" ] || { echo "FAIL: no native qftool at $native"; exit 1; }
+failed_file=$work/failures.txt
+: >"$failed_file"
+fail() { echo "FAIL: $*"; echo "$*" >>"$failed_file"; }
+wine=/usr/lib/wine/wine64
+
+# Runs one qftool command line in both folders, with the same standard input.
+both() { # input, arguments...
+    local input=$1; shift
+    (cd "$work/native" && printf '%s' "$input" | "$native" "$@" >out.txt 2>err.txt; echo $? >status.txt)
+    (cd "$work/windows" && printf '%s' "$input" | $wine "$windows" "$@" >out.raw 2>err.raw; echo $? >status.txt
+     tr -d '\r' <out.raw >out.txt
+     tr -d '\r' <err.raw | iconv -f GBK -t UTF-8 >err.txt 2>/dev/null || cp err.raw err.txt)
+    local what="qftool $*"
+    cmp -s "$work/native/status.txt" "$work/windows/status.txt" ||
+        fail "$what: exit status $(cat "$work/native/status.txt") natively, $(cat "$work/windows/status.txt") under Wine"
+    cmp -s "$work/native/out.txt" "$work/windows/out.txt" ||
+        fail "$what: standard output differs: $(diff "$work/native/out.txt" "$work/windows/out.txt" | head -5)"
+    cmp -s "$work/native/err.txt" "$work/windows/err.txt" ||
+        fail "$what: messages differ: $(cat "$work/native/err.txt") / $(cat "$work/windows/err.txt")"
+}
+same_file() { # name
+    [ -f "$work/native/$1" ] || { fail "natively no $1"; return; }
+    cmp -s "$work/native/$1" "$work/windows/$1" || fail "$1 differs between the two tools"
+}
+
+events='1000 256 00130001 0
+500 257 c0130001 0
+4294967295 300 ff35ffff -1
+0 256 0000002a 1
+65000 257 c0200001 1
+'
+both "$events" write song.qfi --key 1302 --bass 1
+# The date inside differs only if midnight passed between the two writes.
+same_file song.qfi
+both "" info song.qfi
+both "" export song.qfi song.mid
+same_file song.mid
+both "" export song.qfi plain.mid --key 1314 --instrument 40 --bass 0
+same_file plain.mid
+# Failures: the same message and status from both.
+both "" info missing.qfi
+printf 'RIFF\004\000\000\000WAVE' >"$work/native/wave.qfi"
+cp "$work/native/wave.qfi" "$work/windows/wave.qfi"
+both "" info wave.qfi
+both "" export song.qfi bad.mid --key 1306
+both "1000 256 130001
+" write bad.qfi --key 1297
+both "" frobnicate
+
+failures=$(wc -l <"$failed_file")
+if [ "$failures" != 0 ]; then
+    echo "$failures failures"
+    exit 1
+fi
+echo "qftool.exe and qftool agree"
