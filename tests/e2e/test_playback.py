@@ -1,9 +1,11 @@
 """Recording and playback as a player meets them: a phrase typed with Shift
 chords recorded and played once, on time; looping; a stop in the middle of a
-chord; and a recording with no key pressed."""
+chord; a recording with no key pressed; and a song typed in jianpu, converted
+by qftool and named on the command line."""
+import os
 import time
 
-from harness import expect, expect_equal, wait_until
+from harness import expect, expect_equal, run, wait_until
 from common import ALL_NOTES_OFF, note_off, note_on
 
 # The enabled states of items 1283..1287, 1288, 1289, 1296, 1282, then of
@@ -161,3 +163,19 @@ def test_recording_with_nothing_pressed_leaves_play_greyed(h):
     time.sleep(0.3)
     expect_equal([], app.midi_since(mark), "nothing plays")
     expect_equal(EMPTY, states(app), "the controls are unchanged")
+
+
+def test_song_from_jianpu_plays_from_the_command_line(h):
+    score = os.path.join(h.tmp, "scale.txt")
+    with open(score, "w", encoding="gbk") as f:
+        f.write("title=音阶\n1=D 4=240\n1 3 5 1' | 1'' 1,, q5 q5 5 ||\n")
+    path = os.path.join(h.tmp, "scale.qfi")
+    run([os.path.join(h.build, "native", "qftool"), "jianpu", score, path])
+    app = h.start(args=["Z:" + path.replace("/", "\\")])
+    # In 1=D: 1 is 62; 1'' needs Shift, 1,, needs Ctrl; the repeated 5 strikes three times.
+    notes = [62, 66, 69, 74, 86, 38, 69, 69, 69]
+    want = ["open -1 ok", "c0 00 00"] + [m for n in notes for m in (note_on(n), note_off(n))] + ALL_NOTES_OFF
+    expect(wait_until(lambda: len(app.log()) >= len(want), 10), "the song is played", f">= {len(want)} log lines",
+           app.midi())
+    time.sleep(0.3)
+    expect_equal(want, app.midi(), "the song's notes in order, then the silence")
