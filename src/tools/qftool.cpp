@@ -143,15 +143,19 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
     return true;
 }
 
+// Reads a recording file; on failure shows the reader's message and returns false.
+bool ReadRecordingOrComplain(const char* path, RecordingFileData* data)
+{
+    const char* message = ReadRecordingFile(path, data);
+    if (message) ShowFileMessage(message, path);
+    return !message;
+}
+
 int InfoCommand(int argc, char** argv)
 {
     if (argc != 1) return Usage();
     RecordingFileData data;
-    const char* message = ReadRecordingFile(argv[0], &data);
-    if (message) {
-        ShowFileMessage(message, argv[0]);
-        return 1;
-    }
+    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
     printf("events %" PRIu32 "\nkey %" PRIu32 "\nautobass %d\n", data.eventCount, data.keyId, data.autoBass ? 1 : 0);
     for (uint32_t i = 0; i < data.eventCount; i++) {
         const RecordedEvent& e = data.events[i];
@@ -166,11 +170,7 @@ int ExportCommand(int argc, char** argv)
     Arguments a;
     if (!ParseArguments(argc, argv, 2, true, &a)) return 1;
     RecordingFileData data;
-    const char* message = ReadRecordingFile(a.positional[0], &data);
-    if (message) {
-        ShowFileMessage(message, a.positional[0]);
-        return 1;
-    }
+    if (!ReadRecordingOrComplain(a.positional[0], &data)) return 1;
     int32_t keyId = a.hasKey ? (int32_t)a.key : (int32_t)data.keyId;
     int32_t instrument = a.hasInstrument ? (int32_t)a.instrument : 0;
     int autoBass = a.hasBass ? (int)a.bass : (data.autoBass ? 1 : 0);
@@ -356,11 +356,7 @@ int KeysCommand(int argc, char** argv)
 {
     if (argc != 1) return Usage();
     RecordingFileData data;
-    const char* message = ReadRecordingFile(argv[0], &data);
-    if (message) {
-        ShowFileMessage(message, argv[0]);
-        return 1;
-    }
+    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
     WriteKeyScore(stdout, data.events, data.eventCount);
     free(data.events);
     return fflush(stdout) == 0 ? 0 : 1;
