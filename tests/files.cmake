@@ -1,5 +1,6 @@
-# The file formats seen from outside: independent MIDI readers, the qftool
-# contract, and the fuzzing of the recording file reader.
+# The file formats seen from outside: independent MIDI readers (also for a
+# song converted from jianpu), the qftool contract, and the fuzzing of the
+# recording file reader.
 if(NOT WIN32)
   find_program(QF_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
   find_program(QF_PYTHON3 python3)
@@ -7,6 +8,9 @@ if(NOT WIN32)
     add_test(NAME files_independent_midi_readers
              COMMAND ${QF_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/files/check_midi_readers.py
                      $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/files-readers)
+    add_test(NAME files_jianpu_round_trip
+             COMMAND ${QF_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/files/check_jianpu_round_trip.py
+                     $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/files-jianpu)
   else()
     qf_missing_tool("python3 not found: the independent MIDI reader checks are left out")
   endif()

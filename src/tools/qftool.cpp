@@ -1,9 +1,11 @@
 // qftool: the recording file and the MIDI export on the command line, with
-// the program's own reader, writer and exporter.
+// the program's own reader, writer and exporter, and songs in jianpu.
 //
 //   qftool info FILE.qfi
 //   qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]
 //   qftool write OUT.qfi --key K [--bass 0|1]     (event lines on standard input)
+//   qftool jianpu SCORE.txt OUT.qfi               (a jianpu score as a recording)
+//   qftool keys FILE.qfi                          (the keys to press, line by line)
 //
 // Exit status 0 on success, 1 otherwise.
 #include <cctype>
@@ -14,6 +16,7 @@
 
 #include "files/midi_export.h"
 #include "files/recording_file.h"
+#include "tools/jianpu.h"
 
 #ifndef _WIN32
 #include <iconv.h>
@@ -25,6 +28,8 @@ constexpr const char* UsageText =
     "usage: qftool info FILE.qfi\n"
     "       qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]\n"
     "       qftool write OUT.qfi --key K [--bass 0|1] < events\n"
+    "       qftool jianpu SCORE.txt OUT.qfi\n"
+    "       qftool keys FILE.qfi\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
 
 int Usage()
@@ -138,15 +143,19 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
     return true;
 }
 
+// Reads a recording file; on failure shows the reader's message and returns false.
+bool ReadRecordingOrComplain(const char* path, RecordingFileData* data)
+{
+    const char* message = ReadRecordingFile(path, data);
+    if (message) ShowFileMessage(message, path);
+    return !message;
+}
+
 int InfoCommand(int argc, char** argv)
 {
     if (argc != 1) return Usage();
     RecordingFileData data;
-    const char* message = ReadRecordingFile(argv[0], &data);
-    if (message) {
-        ShowFileMessage(message, argv[0]);
-        return 1;
-    }
+    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
     printf("events %" PRIu32 "\nkey %" PRIu32 "\nautobass %d\n", data.eventCount, data.keyId, data.autoBass ? 1 : 0);
     for (uint32_t i = 0; i < data.eventCount; i++) {
         const RecordedEvent& e = data.events[i];
@@ -161,11 +170,7 @@ int ExportCommand(int argc, char** argv)
     Arguments a;
     if (!ParseArguments(argc, argv, 2, true, &a)) return 1;
     RecordingFileData data;
-    const char* message = ReadRecordingFile(a.positional[0], &data);
-    if (message) {
-        ShowFileMessage(message, a.positional[0]);
-        return 1;
-    }
+    if (!ReadRecordingOrComplain(a.positional[0], &data)) return 1;
     int32_t keyId = a.hasKey ? (int32_t)a.key : (int32_t)data.keyId;
     int32_t instrument = a.hasInstrument ? (int32_t)a.instrument : 0;
     int autoBass = a.hasBass ? (int)a.bass : (data.autoBass ? 1 : 0);
@@ -279,6 +284,84 @@ int WriteCommand(int argc, char** argv)
     return 0;
 }
 
+// Reads a whole file into memory (from malloc); nullptr when it cannot.
+uint8_t* ReadWholeFile(const char* path, size_t* size)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file) return nullptr;
+    uint8_t* bytes = nullptr;
+    size_t used = 0, capacity = 0;
+    bool ok = true;
+    for (;;) {
+        if (used == capacity) {
+            size_t grown = capacity ? capacity * 2 : 4096;
+            uint8_t* more = grown > capacity ? (uint8_t*)realloc(bytes, grown) : nullptr;
+            if (!more) {
+                ok = false;
+                break;
+            }
+            bytes = more;
+            capacity = grown;
+        }
+        size_t got = fread(bytes + used, 1, capacity - used, file);
+        used += got;
+        if (got == 0) {
+            ok = !ferror(file);
+            break;
+        }
+    }
+    fclose(file);
+    if (!ok) {
+        free(bytes);
+        return nullptr;
+    }
+    *size = used;
+    return bytes;
+}
+
+int JianpuCommand(int argc, char** argv)
+{
+    if (argc != 2) return Usage();
+    size_t size = 0;
+    uint8_t* bytes = ReadWholeFile(argv[0], &size);
+    if (!bytes) {
+        fprintf(stderr, "qftool: cannot read %s\n", argv[0]);
+        return 1;
+    }
+    Score score;
+    ScoreError error;
+    RecordedEvent* events = nullptr;
+    uint32_t count = 0;
+    bool ok = ParseScore(bytes, size, &score, &error);
+    free(bytes);
+    if (ok) {
+        ok = ScoreEvents(score, &events, &count, &error);
+        FreeScore(&score);
+    }
+    if (!ok) {
+        fprintf(stderr, "%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
+        return 1;
+    }
+    // Written only now that the whole score has converted.
+    const char* message = WriteRecordingFile(events, count, score.keyId, 0, argv[1]);
+    free(events);
+    if (message) {
+        ShowFileMessage(message, argv[1]);
+        return 1;
+    }
+    return 0;
+}
+
+int KeysCommand(int argc, char** argv)
+{
+    if (argc != 1) return Usage();
+    RecordingFileData data;
+    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
+    WriteKeyScore(stdout, data.events, data.eventCount);
+    free(data.events);
+    return fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -287,5 +370,7 @@ int main(int argc, char** argv)
     if (strcmp(argv[1], "info") == 0) return InfoCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "write") == 0) return WriteCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "jianpu") == 0) return JianpuCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "keys") == 0) return KeysCommand(argc - 2, argv + 2);
     return Usage();
 }

@@ -1,7 +1,11 @@
-# qftool: the recording file and the MIDI export on the command line. Built
-# natively and, for Windows, as a console program.
+# qftool: the recording file, the MIDI export and jianpu scores on the command
+# line. Built natively and, for Windows, as a console program. The score
+# reading is a library of its own, for qftool and the native unit tests.
+add_library(qftools STATIC ${CMAKE_SOURCE_DIR}/src/tools/jianpu.cpp)
+target_link_libraries(qftools PUBLIC qfcore)
+
 add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp)
-target_link_libraries(qftool PRIVATE qfcore)
+target_link_libraries(qftool PRIVATE qftools)
 if(WIN32)
   target_link_options(qftool PRIVATE -static -s)
 endif()

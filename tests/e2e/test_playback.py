@@ -1,9 +1,11 @@
 """Recording and playback as a player meets them: a phrase typed with Shift
 chords recorded and played once, on time; looping; a stop in the middle of a
-chord."""
+chord; and a song typed in jianpu, converted by qftool and named on the
+command line."""
+import os
 import time
 
-from harness import expect, expect_equal, expect_soon, wait_until
+from harness import expect, expect_equal, expect_soon, run, wait_until
 from common import ALL_NOTES_OFF, note_off, note_on
 
 # The enabled states of items 1283..1287, 1288, 1289, 1296, 1282, then of
@@ -150,3 +152,16 @@ def test_stop_in_the_middle_of_a_chord(h):
     time.sleep(2.0)  # past the moment the releases were due
     expect_equal(chord + ALL_NOTES_OFF, app.midi_since(mark), "silenced, and no release after the stop")
     expect_soon(STOPPED_MODIFIED, lambda: states(app), "the controls after the stop")
+
+
+def test_song_from_jianpu_plays_from_the_command_line(h):
+    score = os.path.join(h.tmp, "scale.txt")
+    with open(score, "w", encoding="gbk") as f:
+        f.write("title=音阶\n1=D 4=240\n1 3 5 1' | 1'' 1,, q5 q5 5 ||\n")
+    path = os.path.join(h.tmp, "scale.qfi")
+    run([os.path.join(h.build, "native", "qftool"), "jianpu", score, path])
+    app = h.start(args=["Z:" + path.replace("/", "\\")])
+    # In 1=D: 1 is 62; 1'' needs Shift, 1,, needs Ctrl; the repeated 5 strikes three times.
+    notes = [62, 66, 69, 74, 86, 38, 69, 69, 69]
+    want = ["open -1 ok", "c0 00 00"] + [m for n in notes for m in (note_on(n), note_off(n))] + ALL_NOTES_OFF
+    expect_soon(want, app.midi, "the song's notes in order, then the silence", timeout=10)

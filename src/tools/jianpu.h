@@ -1,0 +1,75 @@
+// Songs in jianpu (numbered notation): a plain-text score read into notes,
+// the notes turned into the key presses and releases that play them on this
+// keyboard, and a recording listed as the keys to press. Portable (no
+// windows.h); used by qftool.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "recorder/recording.h"
+
+// Lengths are counted in 32nds of a beat: a plain note 32, q 16, s 8, d 4.
+constexpr uint32_t ScoreUnitsPerBeat = 32;
+constexpr int32_t DefaultScoreTempo = 90; // beats per minute
+constexpr int32_t LowestScoreTempo = 10;
+constexpr int32_t HighestScoreTempo = 500;
+
+// Each note is released this many milliseconds before its written end (at
+// most a quarter of its length), so that a repeated note strikes again.
+constexpr uint32_t ReleaseGapMs = 30;
+
+// Presses this close to the first press of a line of the key listing join it.
+constexpr uint32_t ChordWindowMs = 30;
+
+// One note or rest of a score, in the order written.
+struct ScoreNote {
+    int32_t note;     // MIDI note number; -1 for a rest
+    uint32_t length;  // in ScoreUnitsPerBeat parts of a beat
+    int32_t tempo;    // beats per minute in force at the note
+    uint32_t line;    // where it is written (1-based)
+    uint32_t column;
+};
+
+struct Score {
+    ScoreNote* notes; // from malloc, count records; FreeScore releases them
+    uint32_t count;
+    int32_t keyId;    // the musical key in force at the first sounding note
+};
+
+// Where a score went wrong and what was expected there. Columns count the
+// characters of the line from 1 (a Chinese character is one).
+struct ScoreError {
+    uint32_t line;
+    uint32_t column;
+    char text[200];
+};
+
+// Reads a score from the bytes of its file (UTF-8 with or without a byte
+// order mark, else GBK). True with *score filled; false with *error filled
+// and nothing to free. A score without a sounding note is an error.
+bool ParseScore(const uint8_t* bytes, size_t size, Score* score, ScoreError* error);
+
+void FreeScore(Score* score);
+
+// The key that plays a MIDI note in the musical key keyId, and the octave
+// shift it needs: no shift if one reaches it, else Shift (+1), else Ctrl
+// (-1); among equal keys the home and letter rows. False when none does.
+bool ChooseKey(int32_t note, int32_t keyId, uint32_t* scanCode, int32_t* octaveShift);
+
+// The key presses and releases that play the score, as the keyboard reports
+// them, timed by the tempo to the millisecond without drift. True with
+// *events (from malloc) and *count; false with *error naming the note that
+// no key reaches, or one beyond the length a recording can hold.
+bool ScoreEvents(const Score& score, RecordedEvent** events, uint32_t* count, ScoreError* error);
+
+// The name of the key of a scan code on a US keyboard ("A", ";", "["), or
+// "" for a scan code that plays nothing.
+const char* KeyCapName(uint32_t scanCode);
+
+// Prints the keys to press for a recording, one line per press (or chord):
+// "<seconds with three decimals>" then, for each key, two blanks,
+// "[Shift+|Ctrl+]<key> <degree with ' or , marks>". Records that play
+// nothing are left out but their time counts.
+void WriteKeyScore(FILE* out, const RecordedEvent* events, uint32_t count);
