@@ -56,6 +56,16 @@ both "1000 256 130001
 " write bad.qfi --key 1297
 both "" frobnicate
 
+# A song from jianpu (a GBK score), and the keys to press for it.
+for d in native windows; do
+    printf 'title=\322\364\275\327\n1=D 4=240\n1 3 5 1'"'"' | 1'"''"' 1,, q5 q5 5 ||\n' >"$work/$d/scale.txt"
+    printf '1=C\n1 2 x 3\n' >"$work/$d/bad.txt"
+done
+both "" jianpu scale.txt scale.qfi
+same_file scale.qfi
+both "" keys scale.qfi
+both "" jianpu bad.txt bad.qfi
+
 failures=$(wc -l <"$failed_file")
 if [ "$failures" != 0 ]; then
     echo "$failures failures"
