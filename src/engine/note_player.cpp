@@ -52,13 +52,15 @@ static void ReleaseKey(KeySurface* surface, int index, const KeyMapEntry& key, u
     int32_t shift = gSettings.octaveState;
     // A release whose press was never counted (after Esc, or pressed while
     // the output was off or another window had the focus) leaves the
-    // counters alone, so the latch of the keys really held stays right and
-    // no counter goes below zero. Its note-off still goes out.
+    // counters and the latch alone, so the keys really held keep their
+    // octave and no counter goes below zero. Its note-off still goes out, in
+    // the latched octave. Only the release of the last counted key frees
+    // the latch.
     if (gSettings.pressCount[index] > 0) {
         gSettings.pressCount[index]--;
         if (HeldCount(shift) > 0) HeldCount(shift)--;
+        if (!AnyKeyHeld()) gSettings.octaveState = 0;
     }
-    if (!AnyKeyHeld()) gSettings.octaveState = 0;
     int32_t octave = key.octave + shift;
     SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key.semitone, 0);
     if (gSettings.autoBass) SendNoteOff(gSettings.midiOut, BassChannel, octave - 1, key.semitone, 0);

@@ -244,6 +244,30 @@ TEST_F(Engine, UncountedReleaseNeverDrivesACounterBelowZero)
     EXPECT_EQ((Words{"007f4a90", "00004880", "00004a80"}), CaptureWords());
     EXPECT_EQ(0, gSettings.heldCount[2]);
     EXPECT_EQ(0, gSettings.octaveState);
+
+    // Shift with A and S (latched up), Esc, then both releases: neither was
+    // counted, so neither frees the latch. S ends the note 74 it sounded,
+    // and the recording keeps both releases in the raised octave.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    BeginRecording(0);
+    gFake.shift = true;
+    Press(30);
+    Press(31);
+    gFake.shift = false;
+    EscapeKey();
+    Release(30);
+    Release(31);
+    words = CaptureWords();
+    ASSERT_EQ(2u + 16u + 2u, words.size());
+    EXPECT_EQ("007f4890", words[0]);
+    EXPECT_EQ("007f4a90", words[1]);
+    EXPECT_EQ("00004880", words[18]);
+    EXPECT_EQ("00004a80", words[19]);
+    ASSERT_EQ(4u, gRecording.count);
+    for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(1, gRecording.events[i].octaveShift) << i;
+    EXPECT_EQ(257, gRecording.events[3].message);
 }
 
 TEST_F(Engine, RepeatAfterEscLatchesSilently)
