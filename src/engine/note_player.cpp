@@ -22,6 +22,12 @@ static bool AnyKeyHeld()
 
 static void PressKey(KeySurface* surface, int index, const KeyMapEntry& key, uint32_t keyData)
 {
+    // A key let go when the focus left, still down when it came back: it
+    // stays let go until it is pressed anew.
+    if (gSettings.letGo[index]) {
+        if (IsRepeat(keyData)) return;
+        gSettings.letGo[index] = false;
+    }
     int32_t octave = key.octave;
     if (AnyKeyHeld()) {
         // The latch is set: a further key sounds in the held keys' shift.
@@ -72,8 +78,16 @@ void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData)
     uint32_t index = ScanCodeOf(keyData);
     const KeyMapEntry* key = PlayableKey(index);
     if (!key) return;
-    if (message == (uint32_t)KeyPressMessage) PressKey(surface, (int)index, *key, keyData);
-    else if (message == (uint32_t)KeyReleaseMessage) ReleaseKey(surface, (int)index, *key, keyData);
+    if (message == (uint32_t)KeyPressMessage) {
+        PressKey(surface, (int)index, *key, keyData);
+    } else if (message == (uint32_t)KeyReleaseMessage) {
+        // The key-up of a key let go when the focus left: it is over already.
+        if (gSettings.letGo[index]) {
+            gSettings.letGo[index] = false;
+            return;
+        }
+        ReleaseKey(surface, (int)index, *key, keyData);
+    }
 }
 
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift)
@@ -97,6 +111,25 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
             SendNoteOn(gSettings.midiOut, BassChannel, octave - 1, key->semitone, gSettings.velocity);
         DrawKeyMarker(surface, (int)index, 1, 1, octaveShift);
     }
+}
+
+void LetGoOfHeldKeys(KeySurface* surface)
+{
+    for (int index = 0; index < KeyMapSize; index++) {
+        const KeyMapEntry* key = PlayableKey((uint32_t)index);
+        if (!key || gSettings.pressCount[index] == 0) continue;
+        // Each counted press gets the release its key-up would have brought:
+        // the mouse's key-up word for the key held with the mouse, else the
+        // keyboard's (repeat count 1, previous state and transition set).
+        while (gSettings.pressCount[index] > 0) {
+            uint32_t keyData = (uint32_t)index << 16;
+            if (index == gSettings.mouseKey) gSettings.mouseKey = NoMouseKey;
+            else keyData |= 1u | 3u << 30;
+            ReleaseKey(surface, index, *key, keyData);
+        }
+        gSettings.letGo[index] = true;
+    }
+    gSettings.mouseKey = NoMouseKey;
 }
 
 void ReleaseHeldKeys()

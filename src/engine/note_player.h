@@ -22,6 +22,12 @@ void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData);
 // a release, or whose octave shift is not -1, 0 or +1, sound nothing.
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift);
 
+// The keyboard focus has gone to another window: every key still held, from
+// the keyboard or the mouse, is let go as its key-up would let it go (and
+// recorded so while recording). The key-ups that come later for these keys
+// change nothing.
+void LetGoOfHeldKeys(KeySurface* surface);
+
 // Forgets every held key (the latch becomes free); the octave state stays.
 void ReleaseHeldKeys();
 

@@ -1,9 +1,10 @@
 """Recording and playback as a player meets them: a phrase typed with Shift
 chords recorded and played once, on time; looping; a stop in the middle of a
-chord; and a recording with no key pressed."""
+chord; keys held while the focus goes to another window; and a recording
+with no key pressed."""
 import time
 
-from harness import expect, expect_equal, wait_until
+from harness import expect, expect_equal, run, wait_until
 from common import ALL_NOTES_OFF, note_off, note_on
 
 # The enabled states of items 1283..1287, 1288, 1289, 1296, 1282, then of
@@ -146,6 +147,38 @@ def test_stop_in_the_middle_of_a_chord(h):
     time.sleep(2.0)  # past the moment the releases were due
     expect_equal(chord + ALL_NOTES_OFF, app.midi_since(mark), "silenced, and no release after the stop")
     expect_equal(STOPPED_MODIFIED, states(app), "the controls after the stop")
+
+
+def test_keys_held_when_the_focus_leaves_are_let_go(h):
+    app = h.start()
+    root = run(["xdotool", "search", "--maxdepth", "0", "--name", ""]).split()[0]
+
+    def hold_two_and_leave():
+        """Shift+A and S held, the X focus moved to the root window, then the
+        keys let go there; the notes of the main window meanwhile."""
+        mark = app.mark()
+        app.keydown("shift")
+        app.keydown("a")
+        app.keyup("shift")
+        app.keydown("s")
+        run(["xdotool", "windowfocus", "--sync", root])
+        time.sleep(0.3)
+        app.keyup("a")
+        app.keyup("s")
+        time.sleep(0.3)
+        return text(notes_only(app.log_since(mark)))
+
+    held = [note_on(0x48), note_on(0x4A), note_off(0x48), note_off(0x4A)]
+    expect_equal(held, hold_two_and_leave(), "the held notes end when the focus leaves")
+    # A click on an empty spot of the window brings the focus back.
+    _, _, _, height = app.client()
+    app.click(5, height - 5)
+    app.command(1283)
+    expect_equal(held, hold_two_and_leave(), "the same while recording")
+    app.command(1284)
+    mark = app.mark()
+    app.command(1285)
+    expect_equal(held + ALL_NOTES_OFF, app.wait_midi(mark, len(held) + 16), "the recording's playback")
 
 
 def test_recording_with_nothing_pressed_leaves_play_greyed(h):

@@ -270,6 +270,59 @@ TEST_F(Engine, UncountedReleaseNeverDrivesACounterBelowZero)
     EXPECT_EQ(257, gRecording.events[3].message);
 }
 
+TEST_F(Engine, FocusLeavingLetsGoOfEveryHeldKeyOnce)
+{
+    // A with Shift, S, and D with the mouse, auto bass on, while recording;
+    // then the focus goes to another window.
+    gSettings.autoBass = true;
+    BeginRecording(0);
+    gFake.clock = 100;
+    gFake.shift = true;
+    Press(30);
+    gFake.shift = false;
+    gFake.clock = 150;
+    Press(31);
+    gSettings.mouseKey = 32;
+    PlayKeyEvent(nullptr, 256, 32u << 16);
+    gFake.drawn.clear();
+    gFake.clock = 400;
+    LetGoOfHeldKeys(nullptr);
+    EXPECT_EQ((Words{"007f4890", "007f3c9f", "007f4a90", "007f3e9f", "007f4c90", "007f409f",
+                     "00004880", "00003c8f", "00004a80", "00003e8f", "00004c80", "0000408f"}),
+              CaptureWords());
+    EXPECT_EQ((std::vector<std::string>{"30 0 0 0", "31 0 0 0", "32 0 0 0"}), gFake.drawn);
+    EXPECT_EQ(0, gSettings.heldCount[2]);
+    EXPECT_EQ(0, gSettings.octaveState);
+    EXPECT_EQ(NoMouseKey, gSettings.mouseKey);
+    // Each release is recorded with its real delay, as its key-up would be.
+    const RecordedEvent expected[6] = {{100, 256, Down(30), 1},      {50, 256, Down(31), 1},
+                                       {0, 256, 32u << 16, 1},       {250, 257, Up(30), 1},
+                                       {0, 257, Up(31), 1},          {0, 257, 32u << 16, 1}};
+    ASSERT_EQ(6u, gRecording.count);
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(expected[i].delay, gRecording.events[i].delay) << i;
+        EXPECT_EQ(expected[i].message, gRecording.events[i].message) << i;
+        EXPECT_EQ(expected[i].keyData, gRecording.events[i].keyData) << i;
+        EXPECT_EQ(expected[i].octaveShift, gRecording.events[i].octaveShift) << i;
+    }
+
+    // The key-ups that come later, and S still repeating when the focus is
+    // back, change nothing; the next press samples the modifiers afresh.
+    gFake.clock = 500;
+    PlayKeyEvent(nullptr, 256, Repeat(31));
+    Release(30);
+    Release(31);
+    EXPECT_EQ(6u, gRecording.count);
+    EXPECT_EQ(0, gSettings.heldCount[0] + gSettings.heldCount[1] + gSettings.heldCount[2]);
+    EXPECT_EQ(0, gSettings.octaveState);
+    gFake.control = true;
+    Press(30);
+    Words words = CaptureWords();
+    EXPECT_EQ("007f3090", words[words.size() - 2]);
+    EXPECT_EQ(-1, gSettings.octaveState);
+    EXPECT_EQ(1, gSettings.heldCount[0]);
+}
+
 TEST_F(Engine, RepeatAfterEscLatchesSilently)
 {
     Press(30);
