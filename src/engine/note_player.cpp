@@ -95,12 +95,10 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
     uint32_t index = ScanCodeOf(keyData);
     const KeyMapEntry* key = PlayableKey(index);
     if (!key) return;
-    // Only presses and releases sound: any other record a file may carry
-    // would start a note that nothing ever ends.
-    if (message != (uint32_t)KeyPressMessage && message != (uint32_t)KeyReleaseMessage) return;
-    // Nor does a record whose octave shift no key could have been latched with.
-    if (octaveShift < -1 || octaveShift > 1) return;
-    int32_t octave = key->octave + octaveShift;
+    // A record of a file is a release only when its message says so; any
+    // other message is a press. Whatever octave shift it holds, its note
+    // sounds when it falls in 0..127 (the senders drop the others).
+    int64_t octave = (int64_t)key->octave + octaveShift;
     if (message == (uint32_t)KeyReleaseMessage) {
         SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key->semitone, 0);
         DrawKeyMarker(surface, (int)index, 0, 1, octaveShift);

@@ -384,19 +384,34 @@ TEST_F(Engine, ReplayUsesRecordedShiftAndCurrentSettings)
     EXPECT_EQ(0, gSettings.heldCount[2]); // replay never touches the latch
 }
 
-TEST_F(Engine, RecordsFromAFileNeverSendBrokenMessages)
+TEST_F(Engine, RecordsFromAFileSoundWhenTheirNoteIsInRange)
 {
-    // An octave shift far outside -1..+1 would push the note past 127 and
-    // into the velocity byte; another message value would hang a note.
-    ReplayKeyEvent(nullptr, 256, Down(30), 9);
-    ReplayKeyEvent(nullptr, 256, Down(30), -9);
+    // Only 257 is a release; any other message is a press. Any octave shift
+    // sounds when its note falls in 0..127; the others send nothing, and no
+    // shift, however large, overflows the note's arithmetic.
+    gSettings.autoBass = true;
+    ReplayKeyEvent(nullptr, 256, Down(27), 2);  // ] two octaves up: 81 + 24 = 105, bass 93
+    ReplayKeyEvent(nullptr, 300, Down(30), 0);  // a press of A: 60, bass 48
+    ReplayKeyEvent(nullptr, 0, Down(30), -4);   // 60 - 48 = 12; its bass 0
+    ReplayKeyEvent(nullptr, 257, Up(30), -4);
+    ReplayKeyEvent(nullptr, 256, Down(30), -5); // 0 sounds; its bass -12 does not
+    ReplayKeyEvent(nullptr, 256, Down(30), 7);  // 144, bass 132: too high
+    ReplayKeyEvent(nullptr, 256, Down(2), -4);  // 42 - 48: too low
     ReplayKeyEvent(nullptr, 256, Down(30), 2147483647);
-    ReplayKeyEvent(nullptr, 256, Down(27), 2);
-    ReplayKeyEvent(nullptr, 300, Down(30), 0);
-    ReplayKeyEvent(nullptr, 0, Down(30), 0);
-    EXPECT_TRUE(CaptureWords().empty());
-    ReplayKeyEvent(nullptr, 256, Down(27), 1); // ] an octave up: 93
-    EXPECT_EQ((Words{"007f5d90"}), CaptureWords());
+    ReplayKeyEvent(nullptr, 257, Up(30), -2147483647 - 1);
+    ReplayKeyEvent(nullptr, 256, Down(13), 2147483647);
+    ReplayKeyEvent(nullptr, 256, Down(2), -2147483647 - 1);
+    EXPECT_EQ((Words{"007f6990", "007f5d9f", "007f3c90", "007f309f", "007f0c90", "007f009f", "00000c80",
+                     "0000008f", "007f0090"}),
+              CaptureWords());
+    // The same in a key a semitone below: ] raised by two is 104.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    gSettings.keyId = 1303;
+    ReplayKeyEvent(nullptr, 1, Down(27), 2);
+    ReplayKeyEvent(nullptr, 256, Down(30), -5); // -1: too low
+    EXPECT_EQ((Words{"007f6890"}), CaptureWords());
 }
 
 TEST_F(Engine, UnplayableKeysAndUnknownKeyIdSendNothing)
