@@ -1,6 +1,7 @@
 // The performance engine: notes of the key map in every key and shift, the
-// exact bytes of each message kind, the octave latch, auto bass, Esc, the
-// two scroll bars, the mouse hit test and the output device's life.
+// exact bytes of each message kind, the octave latch, the keys let go when
+// the focus leaves, auto bass, Esc, replayed records of any kind, the two
+// scroll bars, the mouse hit test and the output device's life.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,7 +1,8 @@
 // The document's window side on a real window: the cleaning of the command
 // line, the caption, the file messages, a failed and a plain save, the
-// question whose save fails, and the start-up load of good, odd and damaged
-// files. Message boxes are answered by a second thread that reads them.
+// question whose save fails, the start-up load of good, odd and damaged
+// files, and the safe replacement of a file, in a deep folder too. Message
+// boxes are answered by a second thread that reads them.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 // Recording and playback on a real window and the real multimedia timer:
 // the enabled states each command sets, the order of the last event and the
 // end of a single play, looping, pacing, and many start/stop cycles that
-// race the chain's own end.
+// race the chain's own end without calling a timer function under the lock.
 #include <gtest/gtest.h>
 
 #include <windows.h>
