@@ -286,6 +286,7 @@ TEST_F(Playback, SinglePlayEndsAfterItsLastEventLikeAStop)
 {
     Copy({Event(0, 256, 30), Event(12, 256, 31), Event(0, 257, 30), Event(20, 257, 31), Event(3, 256, 32),
           Event(6, 257, 32)});
+    QueryPerformanceCounter(&gClockStart); // the times count from the start of the play
     SendMessageA(window, WM_COMMAND, CmdPlay, 0);
     ASSERT_TRUE(PumpUntil([] { return !gSeen.empty() && gSeen.back() == "stop"; }, 2000));
     const std::vector<std::string> expected = {"e0", "e1", "e2", "e3", "e4", "e5", "stop"};
@@ -306,6 +307,7 @@ TEST_F(Playback, SinglePlayEndsAfterItsLastEventLikeAStop)
 TEST_F(Playback, LoopRestartsAfterTheFirstEventsDelayAndStopsClean)
 {
     Copy({Event(30, 256, 30), Event(10, 257, 30), Event(5, 256, 31)});
+    QueryPerformanceCounter(&gClockStart);
     SendMessageA(window, WM_COMMAND, CmdLoop, 0);
     ASSERT_TRUE(PumpUntil([] { return gSeen.size() >= 8; }, 3000));
     SendMessageA(window, WM_COMMAND, CmdStopPlaying, 0);
