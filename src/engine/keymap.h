@@ -121,12 +121,16 @@ constexpr bool Transposition(int32_t keyId, int32_t* semitones)
     return true;
 }
 
-// 12 x octave + semitone + the transposition of keyId; false (and no note)
-// when keyId is no key. The octave already holds any octave shift.
-constexpr bool NoteNumber(int32_t octave, int32_t semitone, int32_t keyId, int32_t* note)
+// The MIDI note 12 x octave + semitone + the transposition of keyId; false
+// (and no note) when keyId is no key or the note falls outside 0..127. The
+// octave already holds any octave shift, which a file may make as large as
+// 32 bits allow.
+constexpr bool NoteNumber(int64_t octave, int32_t semitone, int32_t keyId, int32_t* note)
 {
     int32_t t = 0;
     if (!Transposition(keyId, &t)) return false;
-    *note = 12 * octave + semitone + t;
+    int64_t n = 12 * octave + semitone + t;
+    if (n < 0 || n > 127) return false;
+    *note = (int32_t)n;
     return true;
 }

@@ -19,8 +19,8 @@ unsigned SendShortMessage(MidiOutHandle out, uint32_t status, uint32_t channel, 
 // Note on/off of the note that octave and semitone give in the current key;
 // nothing is sent (result 0) when the current key has no transposition or
 // the note falls outside 0..127.
-unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int32_t octave, int32_t semitone, int32_t velocity);
-unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int32_t octave, int32_t semitone, int32_t velocity);
+unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone, int32_t velocity);
+unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone, int32_t velocity);
 unsigned SendProgramChange(MidiOutHandle out, int32_t channel, int32_t program);
 unsigned SendPitchBend(MidiOutHandle out, int32_t channel, int32_t value); // 0..0x3FFF
 

@@ -22,6 +22,12 @@ static bool AnyKeyHeld()
 
 static void PressKey(KeySurface* surface, int index, const KeyMapEntry& key, uint32_t keyData)
 {
+    // A key let go when the focus left, still down when it came back: it
+    // stays let go until it is pressed anew.
+    if (gSettings.letGo[index]) {
+        if (IsRepeat(keyData)) return;
+        gSettings.letGo[index] = false;
+    }
     int32_t octave = key.octave;
     if (AnyKeyHeld()) {
         // The latch is set: a further key sounds in the held keys' shift.
@@ -52,13 +58,15 @@ static void ReleaseKey(KeySurface* surface, int index, const KeyMapEntry& key, u
     int32_t shift = gSettings.octaveState;
     // A release whose press was never counted (after Esc, or pressed while
     // the output was off or another window had the focus) leaves the
-    // counters alone, so the latch of the keys really held stays right and
-    // no counter goes below zero. Its note-off still goes out.
+    // counters and the latch alone, so the keys really held keep their
+    // octave and no counter goes below zero. Its note-off still goes out, in
+    // the latched octave. Only the release of the last counted key frees
+    // the latch.
     if (gSettings.pressCount[index] > 0) {
         gSettings.pressCount[index]--;
         if (HeldCount(shift) > 0) HeldCount(shift)--;
+        if (!AnyKeyHeld()) gSettings.octaveState = 0;
     }
-    if (!AnyKeyHeld()) gSettings.octaveState = 0;
     int32_t octave = key.octave + shift;
     SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key.semitone, 0);
     if (gSettings.autoBass) SendNoteOff(gSettings.midiOut, BassChannel, octave - 1, key.semitone, 0);
@@ -70,8 +78,16 @@ void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData)
     uint32_t index = ScanCodeOf(keyData);
     const KeyMapEntry* key = PlayableKey(index);
     if (!key) return;
-    if (message == (uint32_t)KeyPressMessage) PressKey(surface, (int)index, *key, keyData);
-    else if (message == (uint32_t)KeyReleaseMessage) ReleaseKey(surface, (int)index, *key, keyData);
+    if (message == (uint32_t)KeyPressMessage) {
+        PressKey(surface, (int)index, *key, keyData);
+    } else if (message == (uint32_t)KeyReleaseMessage) {
+        // The key-up of a key let go when the focus left: it is over already.
+        if (gSettings.letGo[index]) {
+            gSettings.letGo[index] = false;
+            return;
+        }
+        ReleaseKey(surface, (int)index, *key, keyData);
+    }
 }
 
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift)
@@ -79,12 +95,10 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
     uint32_t index = ScanCodeOf(keyData);
     const KeyMapEntry* key = PlayableKey(index);
     if (!key) return;
-    // Only presses and releases sound: any other record a file may carry
-    // would start a note that nothing ever ends.
-    if (message != (uint32_t)KeyPressMessage && message != (uint32_t)KeyReleaseMessage) return;
-    // Nor does a record whose octave shift no key could have been latched with.
-    if (octaveShift < -1 || octaveShift > 1) return;
-    int32_t octave = key->octave + octaveShift;
+    // A record of a file is a release only when its message says so; any
+    // other message is a press. Whatever octave shift it holds, its note
+    // sounds when it falls in 0..127 (the senders drop the others).
+    int64_t octave = (int64_t)key->octave + octaveShift;
     if (message == (uint32_t)KeyReleaseMessage) {
         SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key->semitone, 0);
         DrawKeyMarker(surface, (int)index, 0, 1, octaveShift);
@@ -95,6 +109,25 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
             SendNoteOn(gSettings.midiOut, BassChannel, octave - 1, key->semitone, gSettings.velocity);
         DrawKeyMarker(surface, (int)index, 1, 1, octaveShift);
     }
+}
+
+void LetGoOfHeldKeys(KeySurface* surface)
+{
+    for (int index = 0; index < KeyMapSize; index++) {
+        const KeyMapEntry* key = PlayableKey((uint32_t)index);
+        if (!key || gSettings.pressCount[index] == 0) continue;
+        // Each counted press gets the release its key-up would have brought:
+        // the mouse's key-up word for the key held with the mouse, else the
+        // keyboard's (repeat count 1, previous state and transition set).
+        while (gSettings.pressCount[index] > 0) {
+            uint32_t keyData = (uint32_t)index << 16;
+            if (index == gSettings.mouseKey) gSettings.mouseKey = NoMouseKey;
+            else keyData |= 1u | 3u << 30;
+            ReleaseKey(surface, index, *key, keyData);
+        }
+        gSettings.letGo[index] = true;
+    }
+    gSettings.mouseKey = NoMouseKey;
 }
 
 void ReleaseHeldKeys()

@@ -18,9 +18,15 @@ void DrawKeyMarker(KeySurface* surface, int index, int pressed, int replay, int 
 void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData);
 
 // One recorded event, sounded with its recorded octave shift; touches
-// neither the latch nor the recording. Records that are neither a press nor
-// a release, or whose octave shift is not -1, 0 or +1, sound nothing.
+// neither the latch nor the recording. Message 257 is a release, any other
+// a press; a note that the shift takes outside 0..127 is not sent.
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift);
+
+// The keyboard focus has gone to another window: every key still held, from
+// the keyboard or the mouse, is let go as its key-up would let it go (and
+// recorded so while recording). The key-ups that come later for these keys
+// change nothing.
+void LetGoOfHeldKeys(KeySurface* surface);
 
 // Forgets every held key (the latch becomes free); the octave state stays.
 void ReleaseHeldKeys();

@@ -25,6 +25,7 @@ struct PerformanceSettings {
     int32_t heldCount[3] = {0, 0, 0}; // keys held per octave state -1, 0, +1
     int32_t mouseKey = NoMouseKey;    // key-map index held with the mouse
     uint8_t pressCount[54] = {};      // counted presses per key-map index
+    bool letGo[54] = {};              // let go when the focus left; key-up still to come
 };
 
 extern PerformanceSettings gSettings;

@@ -190,17 +190,14 @@ void BuildRecordingFileHeader(uint8_t header[RecordingFileHeaderSize], uint32_t 
 
 FILE* CreateFileBeside(const char* path, char** tempPath)
 {
+    *tempPath = nullptr;
     size_t size = strlen(path) + 32;
     char* name = (char*)malloc(size);
     if (!name) return nullptr;
-    for (int attempt = 0; attempt < 100; attempt++) {
-        if (!TempNameBeside(path, attempt, name, size)) {
-            // A path at the length limit leaves no room for a second name:
-            // the file is written in place, as the only way left.
-            free(name);
-            *tempPath = nullptr;
-            return fopen(path, "wb");
-        }
+    for (int attempt = 0; attempt < TempNameAttempts; attempt++) {
+        // A name that does not fit beside a deep path gives way to a shorter
+        // one; the file at path itself is never opened for writing.
+        if (!TempNameBeside(path, attempt, name, size)) continue;
         FILE* existing = fopen(name, "rb");
         if (existing) {
             fclose(existing);
@@ -220,10 +217,6 @@ bool FinishFileBeside(FILE* file, char* tempPath, const char* path, bool ok)
     // The new file is on the disk before it takes the old one's place.
     if (ok) ok = WriteThrough(file);
     if (fclose(file) != 0) ok = false;
-    if (!tempPath) {
-        if (!ok) remove(path); // written in place: a broken file does not stay
-        return ok;
-    }
     if (ok) ok = ReplaceFileWith(tempPath, path);
     if (!ok) remove(tempPath);
     free(tempPath);

@@ -61,12 +61,14 @@ void LocalDateText(char date[11]);
 
 // Opens a new, empty file for writing beside path (in the same folder, under
 // a name not in use) and hands its name over in *tempPath (from malloc);
-// nullptr, and no name, when none could be created. A path too long for a
-// second name is opened in place, with *tempPath null.
+// nullptr, and no name, when none could be created (in a folder so deep
+// that no temporary name fits, too). The file at path is never opened.
 FILE* CreateFileBeside(const char* path, char** tempPath);
 
-// A temporary name in the folder of path for the given attempt; false when
-// none fits (a path at the length limit).
+// A temporary name in the folder of path for attempt 0..TempNameAttempts - 1,
+// the later attempts shorter; false when that attempt's name does not fit
+// (a path near the length limit).
+constexpr int TempNameAttempts = 30;
 bool TempNameBeside(const char* path, int attempt, char* name, size_t size);
 
 // Writes what file holds through to the disk.

@@ -26,8 +26,13 @@ bool TempNameBeside(const char* path, int attempt, char* name, size_t size)
     for (const char* c = path; *c; c = CharNextA(c))
         if (*c == '\\' || *c == '/' || *c == ':') folderEnd = c + 1;
     size_t folder = (size_t)(folderEnd - path);
-    int n = snprintf(name, size, "%.*s~qf%d.tmp", (int)folder, path, attempt);
-    // Beyond the classic path length the system would refuse the name.
+    // ~qf0.tmp .. ~qf9.tmp, then the shorter ~qf0 .. ~qf9 and ~0 .. ~9 for
+    // a folder so deep that the longer names pass the classic path length,
+    // beyond which the system would refuse them.
+    static constexpr const char* Patterns[3] = {"%.*s~qf%d.tmp", "%.*s~qf%d", "%.*s~%d"};
+    static_assert(TempNameAttempts == 3 * 10, "ten names of each length");
+    if (attempt < 0 || attempt >= TempNameAttempts) return false;
+    int n = snprintf(name, size, Patterns[attempt / 10], (int)folder, path, attempt % 10);
     return n > 0 && (size_t)n < size && n < MAX_PATH;
 }
 

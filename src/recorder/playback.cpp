@@ -1,10 +1,27 @@
 // The playback copy and the chain of one-shot multimedia timers that posts
-// its events to the main window. The chain's state is shared between the
-// window thread (start, stop, copy) and the timer thread (the tick); one lock
-// guards it, and neither side holds the lock while waiting on the other.
+// its events to the main window.
+//
+// How the two threads meet. The window thread starts and stops the chain;
+// the multimedia timer's thread runs PlaybackTick. They share the chain's
+// state under one lock, and neither ever waits for the other while it holds
+// that lock:
+// - The window thread calls no multimedia timer function (timeGetDevCaps,
+//   timeBeginPeriod, timeSetEvent, timeKillEvent, timeEndPeriod, timeGetTime)
+//   while it holds the lock. So a tick waiting for the lock can never hold
+//   up a timer function that might itself wait for the timer's thread.
+// - Each chain has a generation number, given to its timers as their user
+//   data. A tick takes the lock and goes on only when its generation is the
+//   live chain's and the chain still runs; a tick of a stopped or earlier
+//   chain does nothing.
+// - The tick arms its successor, and at the chain's end ends the timer
+//   resolution, itself under the lock; it only posts messages, so it never
+//   waits for the window thread.
+// - StartPlayback arms the first timer without the lock and stores its
+//   identifier afterwards only if no tick of the chain has run yet (the
+//   first tick may come before the identifier does, and then has armed its
+//   successor). StopPlayback marks the chain stopped under the lock, then
+//   kills the armed timer and ends the resolution without it.
 #include "recorder/recorder_commands.h"
-
-#include <mmsystem.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +43,8 @@ struct PlaybackTimer {
     uint32_t position = 0;  // index of the next event to post
     HWND window = nullptr;
     bool loop = false;
-    uint32_t generation = 0;
+    uint32_t generation = 0; // of the live chain; its timers carry it
+    bool ticked = false;    // a tick of the live chain has run
     bool endPosted = false; // the chain's end is on its way to the window
     uint64_t clock = 0;     // the last reading of timeGetTime, extended
     uint64_t start = 0;     // the clock when the play started
@@ -35,6 +53,8 @@ struct PlaybackTimer {
 };
 
 PlaybackPacing gPlaybackPacing = DueTimePacing;
+PlaybackTimerFunctions gPlaybackTimerFunctions = {timeGetDevCaps, timeBeginPeriod, timeEndPeriod,
+                                                  timeSetEvent,   timeKillEvent,   timeGetTime};
 
 static PlaybackCopy gPlaybackCopy;
 static PlaybackTimer gPlaybackTimer;
@@ -43,9 +63,10 @@ static SRWLOCK gPlaybackLock = SRWLOCK_INIT;
 
 static void CALLBACK PlaybackTick(UINT timerId, UINT message, DWORD_PTR user, DWORD_PTR param1, DWORD_PTR param2);
 
-static uint64_t ReadClock()
+// The clock extended past its wrap, from a reading of timeGetTime. Lock held.
+static uint64_t ExtendedClock(uint32_t reading)
 {
-    gPlaybackTimer.clock = ExtendClock(gPlaybackTimer.clock, timeGetTime());
+    gPlaybackTimer.clock = ExtendClock(gPlaybackTimer.clock, reading);
     return gPlaybackTimer.clock;
 }
 
@@ -57,48 +78,58 @@ static uint32_t AdvanceDue()
     return step;
 }
 
-// Arms the one-shot timer for the event at position. Lock held.
-static bool ArmTimer(uint32_t step)
+// The wait to arm for the event at position, elapsed milliseconds after the
+// start of the play. Lock held.
+static uint32_t NextWait(uint32_t step, uint64_t elapsed)
 {
     PlaybackTimer& t = gPlaybackTimer;
-    uint32_t wait = step;
     t.early = false;
-    if (gPlaybackPacing == DueTimePacing) {
-        wait = WaitUntilDue(t.due, ReadClock() - t.start, t.shortestWait);
-        // A wait longer than the timer allows is taken in pieces.
-        if (wait > t.longestWait) {
-            wait = t.longestWait;
-            t.early = true;
-        }
+    if (gPlaybackPacing != DueTimePacing) return step;
+    uint32_t wait = WaitUntilDue(t.due, elapsed, t.shortestWait);
+    // A wait longer than the timer allows is taken in pieces.
+    if (wait > t.longestWait) {
+        wait = t.longestWait;
+        t.early = true;
     }
-    t.timerId = timeSetEvent(wait, t.resolution, PlaybackTick, 0, TIME_ONESHOT);
+    return wait;
+}
+
+// Arms the one-shot timer for the event at position, on the timer's thread.
+// Lock held.
+static bool ArmNextTimer(uint32_t step)
+{
+    PlaybackTimer& t = gPlaybackTimer;
+    uint32_t wait = NextWait(step, ExtendedClock(gPlaybackTimerFunctions.getTime()) - t.start);
+    t.timerId = gPlaybackTimerFunctions.setEvent(wait, t.resolution, PlaybackTick, (DWORD_PTR)t.generation,
+                                                 TIME_ONESHOT);
     if (t.timerId == 0) return false;
     gCounters.timersArmed++;
     return true;
 }
 
-// The chain is over: the resolution ends and nothing stays armed. Lock held.
+// The chain is over, on the timer's thread: the resolution ends and nothing
+// stays armed. Lock held.
 static void EndChain()
 {
-    timeEndPeriod(gPlaybackTimer.resolution);
+    gPlaybackTimerFunctions.endPeriod(gPlaybackTimer.resolution);
     gCounters.periodsEnded++;
     gPlaybackTimer.running = false;
     gPlaybackTimer.timerId = 0;
 }
 
-static void CALLBACK PlaybackTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)
+static void CALLBACK PlaybackTick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
 {
     AcquireSRWLockExclusive(&gPlaybackLock);
     PlaybackTimer& t = gPlaybackTimer;
-    // A tick of a timer that a stop has killed (or of an earlier chain)
-    // does nothing.
-    if (!t.running || timerId != t.timerId) {
+    // A tick of a chain that a stop or a new start has ended does nothing.
+    if (!t.running || (uint32_t)user != t.generation) {
         ReleaseSRWLockExclusive(&gPlaybackLock);
         return;
     }
+    t.ticked = true;
     t.timerId = 0;
     if (t.early) {
-        if (!ArmTimer(0)) EndChain();
+        if (!ArmNextTimer(0)) EndChain();
         ReleaseSRWLockExclusive(&gPlaybackLock);
         return;
     }
@@ -119,7 +150,7 @@ static void CALLBACK PlaybackTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWOR
         // last, so lateness does not build up across the restarts either.
         t.position = 0;
     }
-    if (!ArmTimer(AdvanceDue())) EndChain();
+    if (!ArmNextTimer(AdvanceDue())) EndChain();
     ReleaseSRWLockExclusive(&gPlaybackLock);
 }
 
@@ -130,55 +161,77 @@ void StopPlayback()
         ReleaseSRWLockExclusive(&gPlaybackLock);
         return;
     }
-    // Whatever a tick armed before taking the lock is the timer killed here;
-    // a tick that comes after finds the chain no longer running.
+    // Whatever a tick armed before the lock was taken is the timer killed
+    // here; a tick that comes after finds the chain no longer running.
     UINT timerId = gPlaybackTimer.timerId;
     UINT resolution = gPlaybackTimer.resolution;
     gPlaybackTimer.running = false;
     gPlaybackTimer.timerId = 0;
     gCounters.periodsEnded++;
     ReleaseSRWLockExclusive(&gPlaybackLock);
-    if (timerId != 0) timeKillEvent(timerId);
-    timeEndPeriod(resolution);
+    if (timerId != 0) gPlaybackTimerFunctions.killEvent(timerId);
+    gPlaybackTimerFunctions.endPeriod(resolution);
 }
 
 int StartPlayback(HWND window, bool loop)
 {
     StopPlayback();
-    AcquireSRWLockExclusive(&gPlaybackLock);
     PlaybackTimer& t = gPlaybackTimer;
+    AcquireSRWLockExclusive(&gPlaybackLock);
     t.window = window;
     t.loop = loop;
     t.position = 0;
     t.generation++;
+    t.ticked = false;
     t.endPosted = false;
-    if (gPlaybackCopy.count == 0) {
-        ReleaseSRWLockExclusive(&gPlaybackLock);
-        return 0;
-    }
+    uint32_t generation = t.generation;
+    bool empty = gPlaybackCopy.count == 0;
+    ReleaseSRWLockExclusive(&gPlaybackLock);
+    if (empty) return 0;
+
+    // The timer's limits, the resolution and the start, without the lock.
     TIMECAPS caps;
-    t.resolution = 5;
-    t.shortestWait = 1;
-    t.longestWait = 1000000;
-    if (timeGetDevCaps(&caps, sizeof(caps)) == MMSYSERR_NOERROR) {
-        if (caps.wPeriodMax <= 5) t.resolution = caps.wPeriodMax;
-        if (caps.wPeriodMin > 1) t.shortestWait = caps.wPeriodMin;
-        if (caps.wPeriodMax >= t.shortestWait) t.longestWait = caps.wPeriodMax;
+    UINT resolution = 5, shortestWait = 1, longestWait = 1000000;
+    if (gPlaybackTimerFunctions.getDevCaps(&caps, sizeof(caps)) == MMSYSERR_NOERROR) {
+        if (caps.wPeriodMax <= 5) resolution = caps.wPeriodMax;
+        if (caps.wPeriodMin > 1) shortestWait = caps.wPeriodMin;
+        if (caps.wPeriodMax >= shortestWait) longestWait = caps.wPeriodMax;
     }
-    if (t.resolution < t.shortestWait) t.resolution = t.shortestWait;
-    timeBeginPeriod(t.resolution);
+    if (resolution < shortestWait) resolution = shortestWait;
+    gPlaybackTimerFunctions.beginPeriod(resolution);
+    uint32_t now = gPlaybackTimerFunctions.getTime();
+
+    AcquireSRWLockExclusive(&gPlaybackLock);
     gCounters.periodsBegun++;
-    t.start = ReadClock();
+    t.resolution = resolution;
+    t.shortestWait = shortestWait;
+    t.longestWait = longestWait;
+    t.start = ExtendedClock(now);
     t.due = 0;
-    // The lock is held while arming, so the first tick waits until the
-    // chain is marked running with its timer's identifier.
     t.running = true;
-    if (!ArmTimer(AdvanceDue())) {
-        EndChain();
-        ReleaseSRWLockExclusive(&gPlaybackLock);
-        return 0;
+    uint32_t wait = NextWait(AdvanceDue(), 0);
+    ReleaseSRWLockExclusive(&gPlaybackLock);
+
+    UINT timerId =
+        gPlaybackTimerFunctions.setEvent(wait, resolution, PlaybackTick, (DWORD_PTR)generation, TIME_ONESHOT);
+
+    AcquireSRWLockExclusive(&gPlaybackLock);
+    if (timerId != 0) {
+        gCounters.timersArmed++;
+        // A first tick that came already has armed its successor (or ended
+        // the chain): its identifier is the one to keep.
+        if (t.running && t.generation == generation && !t.ticked) t.timerId = timerId;
+    } else {
+        // Nothing armed, so no tick can come: the chain ends here.
+        t.running = false;
+        t.timerId = 0;
+        gCounters.periodsEnded++;
     }
     ReleaseSRWLockExclusive(&gPlaybackLock);
+    if (timerId == 0) {
+        gPlaybackTimerFunctions.endPeriod(resolution);
+        return 0;
+    }
     return 1;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <cstdint>
 
@@ -65,6 +66,18 @@ void DrainPlaybackMessages(HWND window);
 // old way, whose lateness adds up; kept to compare against).
 enum PlaybackPacing { DueTimePacing, StepPacing };
 extern PlaybackPacing gPlaybackPacing;
+
+// The multimedia timer functions the chain calls (winmm's); tests may put
+// others in their place.
+struct PlaybackTimerFunctions {
+    MMRESULT(WINAPI* getDevCaps)(LPTIMECAPS caps, UINT size);
+    MMRESULT(WINAPI* beginPeriod)(UINT period);
+    MMRESULT(WINAPI* endPeriod)(UINT period);
+    MMRESULT(WINAPI* setEvent)(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags);
+    MMRESULT(WINAPI* killEvent)(UINT timerId);
+    DWORD(WINAPI* getTime)();
+};
+extern PlaybackTimerFunctions gPlaybackTimerFunctions;
 
 // What the chain has done since the program started.
 struct PlaybackCounters {

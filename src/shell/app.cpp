@@ -27,3 +27,15 @@ void RepaintMainWindow()
 {
     InvalidateRect(gMainWindow, nullptr, TRUE);
 }
+
+void KeepTimerResolution(SetProcessInformationProc setInformation)
+{
+    if (!setInformation) return;
+    // The request is under control (ControlMask) and switched off (not in
+    // StateMask): the timer resolution is not to be throttled.
+    PROCESS_POWER_THROTTLING_STATE state = {};
+    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    state.ControlMask = PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+    state.StateMask = 0;
+    setInformation(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
+}

@@ -35,3 +35,12 @@ void EnableCommand(int id, bool enabled);
 void EnablePushButton(int id, bool enabled);
 // Invalidates the whole client area with erase.
 void RepaintMainWindow();
+
+// kernel32's SetProcessInformation (Windows 8 and later), looked up at start.
+using SetProcessInformationProc = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+
+// Asks the system through setInformation to keep honouring the program's
+// timer resolution while its windows are minimised or covered (Windows 11
+// stops otherwise). Nothing happens when setInformation is null; a refusal
+// is ignored.
+void KeepTimerResolution(SetProcessInformationProc setInformation);

@@ -129,6 +129,10 @@ static void FillToolbar(HWND toolbar, HIMAGELIST* images, HBITMAP* picture)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
     gInstance = instance;
+    // Playback keeps its pace while the window is hidden; older systems
+    // lack the request and start as before.
+    KeepTimerResolution((SetProcessInformationProc)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                                         "SetProcessInformation"));
     if (!ShowSplash(showCommand)) return 0;
 
     LoadPictures();

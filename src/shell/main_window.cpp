@@ -19,18 +19,31 @@ static WNDPROC gButtonProcs[5]; // the buttons' own procedures, by id - 1283
 
 static constexpr const char* ButtonTexts[5] = {"开始录制", "停止录制", "开始播放", "循环播放", "停止播放"};
 
+static void KeyboardFocusLeft(HWND window);
+
 static LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND parent = GetParent(button);
     if (message == WM_KILLFOCUS) {
-        // A button never keeps the focus: when it loses it to nobody (it was
-        // disabled) or to a sibling, the instrument takes it. Focus that moves
-        // to another top-level window (a message box) is left alone.
+        // A button never keeps the focus: when it loses it to a sibling, or
+        // to nobody while the instrument is still the active window (the
+        // button was disabled), the instrument takes it back. Focus that
+        // moves to another window (a message box, another program) leaves
+        // the instrument: the keys held are let go.
         HWND to = (HWND)wParam;
-        if (!to || GetAncestor(to, GA_PARENT) == parent) SetFocus(parent);
+        if (to && (to == parent || IsChild(parent, to))) {
+            if (to != parent) SetFocus(parent);
+        } else if (!to && GetActiveWindow() == parent && IsWindowEnabled(parent)) {
+            SetFocus(parent);
+        } else {
+            KeyboardFocusLeft(parent);
+        }
     } else if (message == WM_KEYDOWN) {
         SetFocus(parent);
         SendMessageA(parent, WM_KEYDOWN, wParam, lParam);
+    } else if (message == WM_KEYUP) {
+        // A key that went down before the button took the focus.
+        SendMessageA(parent, WM_KEYUP, wParam, lParam);
     } else if (message == WM_CHAR && wParam == 27) {
         // The character of the key that moved the focus was made for the
         // button: Esc still reaches the instrument.
@@ -151,6 +164,21 @@ static void MouseUp(HWND window, bool releaseCapture)
     if (releaseCapture && GetCapture() == window) ReleaseCapture();
 }
 
+// The keyboard focus has gone to a window that is neither the main window
+// nor one of its children: the key-ups of the keys held will go there, so
+// the keys are let go now.
+static void KeyboardFocusLeft(HWND window)
+{
+    if (gSettings.switchOn) {
+        KeySurface surface;
+        BeginKeySurface(window, &surface);
+        LetGoOfHeldKeys(&surface);
+        EndKeySurface(&surface);
+    }
+    gSettings.mouseKey = NoMouseKey;
+    if (GetCapture() == window) ReleaseCapture();
+}
+
 static void MouseDown(HWND window, LPARAM lParam)
 {
     // A key still held with the mouse (its button-up went elsewhere) ends first.
@@ -187,6 +215,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_KEYUP:
         KeyMessage(window, message, lParam);
         return 0;
+    case WM_KILLFOCUS: {
+        HWND to = (HWND)wParam;
+        if (to != window && !(to && IsChild(window, to))) KeyboardFocusLeft(window);
+        return 0;
+    }
     case WM_CHAR:
         if (wParam == 27 && gSettings.switchOn) {
             EscapeKey();

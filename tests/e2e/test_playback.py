@@ -1,7 +1,7 @@
 """Recording and playback as a player meets them: a phrase typed with Shift
 chords recorded and played once, on time; looping; a stop in the middle of a
-chord; and a song typed in jianpu, converted by qftool and named on the
-command line."""
+chord; keys held while the focus goes to another window; and a song typed
+in jianpu, converted by qftool and named on the command line."""
 import os
 import time
 
@@ -152,6 +152,40 @@ def test_stop_in_the_middle_of_a_chord(h):
     time.sleep(2.0)  # past the moment the releases were due
     expect_equal(chord + ALL_NOTES_OFF, app.midi_since(mark), "silenced, and no release after the stop")
     expect_soon(STOPPED_MODIFIED, lambda: states(app), "the controls after the stop")
+
+
+def test_keys_held_when_the_focus_leaves_are_let_go(h):
+    app = h.start()
+    root = run(["xdotool", "search", "--maxdepth", "0", "--name", ""]).split()[0]
+
+    def hold_two_and_leave():
+        """Shift+A and S held, the X focus moved to the root window, then the
+        keys let go there; the notes of the main window meanwhile."""
+        mark = app.mark()
+        app.keydown("shift")
+        app.keydown("a")
+        app.keyup("shift")
+        app.keydown("s")
+        run(["xdotool", "windowfocus", "--sync", root])
+        time.sleep(0.3)
+        app.keyup("a")
+        app.keyup("s")
+        wait_until(lambda: len(notes_only(app.log_since(mark))) >= 4, 3)
+        time.sleep(0.2)  # a note more would come now
+        return text(notes_only(app.log_since(mark)))
+
+    held = [note_on(0x48), note_on(0x4A), note_off(0x48), note_off(0x4A)]
+    expect_equal(held, hold_two_and_leave(), "the held notes end when the focus leaves")
+    # A click on an empty spot of the window brings the focus back.
+    _, _, _, height = app.client()
+    app.click(5, height - 5)
+    app.command(1283)
+    expect_soon(RECORDING, lambda: states(app), "recording")
+    expect_equal(held, hold_two_and_leave(), "the same while recording")
+    app.command(1284)
+    mark = app.mark()
+    app.command(1285)
+    expect_equal(held + ALL_NOTES_OFF, app.wait_midi(mark, len(held) + 16), "the recording's playback")
 
 
 def test_song_from_jianpu_plays_from_the_command_line(h):

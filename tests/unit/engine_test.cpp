@@ -1,6 +1,7 @@
 // The performance engine: notes of the key map in every key and shift, the
-// exact bytes of each message kind, the octave latch, auto bass, Esc, the
-// two scroll bars, the mouse hit test and the output device's life.
+// exact bytes of each message kind, the octave latch, the keys let go when
+// the focus leaves, auto bass, Esc, replayed records of any kind, the two
+// scroll bars, the mouse hit test and the output device's life.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -252,6 +253,83 @@ TEST_F(Engine, UncountedReleaseNeverDrivesACounterBelowZero)
     EXPECT_EQ((Words{"007f4a90", "00004880", "00004a80"}), CaptureWords());
     EXPECT_EQ(0, gSettings.heldCount[2]);
     EXPECT_EQ(0, gSettings.octaveState);
+
+    // Shift with A and S (latched up), Esc, then both releases: neither was
+    // counted, so neither frees the latch. S ends the note 74 it sounded,
+    // and the recording keeps both releases in the raised octave.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    BeginRecording(0);
+    gFake.shift = true;
+    Press(30);
+    Press(31);
+    gFake.shift = false;
+    EscapeKey();
+    Release(30);
+    Release(31);
+    words = CaptureWords();
+    ASSERT_EQ(2u + 16u + 2u, words.size());
+    EXPECT_EQ("007f4890", words[0]);
+    EXPECT_EQ("007f4a90", words[1]);
+    EXPECT_EQ("00004880", words[18]);
+    EXPECT_EQ("00004a80", words[19]);
+    ASSERT_EQ(4u, gRecording.count);
+    for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(1, gRecording.events[i].octaveShift) << i;
+    EXPECT_EQ(257, gRecording.events[3].message);
+}
+
+TEST_F(Engine, FocusLeavingLetsGoOfEveryHeldKeyOnce)
+{
+    // A with Shift, S, and D with the mouse, auto bass on, while recording;
+    // then the focus goes to another window.
+    gSettings.autoBass = true;
+    BeginRecording(0);
+    gFake.clock = 100;
+    gFake.shift = true;
+    Press(30);
+    gFake.shift = false;
+    gFake.clock = 150;
+    Press(31);
+    gSettings.mouseKey = 32;
+    PlayKeyEvent(nullptr, 256, 32u << 16);
+    gFake.drawn.clear();
+    gFake.clock = 400;
+    LetGoOfHeldKeys(nullptr);
+    EXPECT_EQ((Words{"007f4890", "007f3c9f", "007f4a90", "007f3e9f", "007f4c90", "007f409f",
+                     "00004880", "00003c8f", "00004a80", "00003e8f", "00004c80", "0000408f"}),
+              CaptureWords());
+    EXPECT_EQ((std::vector<std::string>{"30 0 0 0", "31 0 0 0", "32 0 0 0"}), gFake.drawn);
+    EXPECT_EQ(0, gSettings.heldCount[2]);
+    EXPECT_EQ(0, gSettings.octaveState);
+    EXPECT_EQ(NoMouseKey, gSettings.mouseKey);
+    // Each release is recorded with its real delay, as its key-up would be.
+    const RecordedEvent expected[6] = {{100, 256, Down(30), 1},      {50, 256, Down(31), 1},
+                                       {0, 256, 32u << 16, 1},       {250, 257, Up(30), 1},
+                                       {0, 257, Up(31), 1},          {0, 257, 32u << 16, 1}};
+    ASSERT_EQ(6u, gRecording.count);
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(expected[i].delay, gRecording.events[i].delay) << i;
+        EXPECT_EQ(expected[i].message, gRecording.events[i].message) << i;
+        EXPECT_EQ(expected[i].keyData, gRecording.events[i].keyData) << i;
+        EXPECT_EQ(expected[i].octaveShift, gRecording.events[i].octaveShift) << i;
+    }
+
+    // The key-ups that come later, and S still repeating when the focus is
+    // back, change nothing; the next press samples the modifiers afresh.
+    gFake.clock = 500;
+    PlayKeyEvent(nullptr, 256, Repeat(31));
+    Release(30);
+    Release(31);
+    EXPECT_EQ(6u, gRecording.count);
+    EXPECT_EQ(0, gSettings.heldCount[0] + gSettings.heldCount[1] + gSettings.heldCount[2]);
+    EXPECT_EQ(0, gSettings.octaveState);
+    gFake.control = true;
+    Press(30);
+    Words words = CaptureWords();
+    EXPECT_EQ("007f3090", words[words.size() - 2]);
+    EXPECT_EQ(-1, gSettings.octaveState);
+    EXPECT_EQ(1, gSettings.heldCount[0]);
 }
 
 TEST_F(Engine, RepeatAfterEscLatchesSilently)
@@ -315,19 +393,34 @@ TEST_F(Engine, ReplayUsesRecordedShiftAndCurrentSettings)
     EXPECT_EQ(0, gSettings.heldCount[2]); // replay never touches the latch
 }
 
-TEST_F(Engine, RecordsFromAFileNeverSendBrokenMessages)
+TEST_F(Engine, RecordsFromAFileSoundWhenTheirNoteIsInRange)
 {
-    // An octave shift far outside -1..+1 would push the note past 127 and
-    // into the velocity byte; another message value would hang a note.
-    ReplayKeyEvent(nullptr, 256, Down(30), 9);
-    ReplayKeyEvent(nullptr, 256, Down(30), -9);
+    // Only 257 is a release; any other message is a press. Any octave shift
+    // sounds when its note falls in 0..127; the others send nothing, and no
+    // shift, however large, overflows the note's arithmetic.
+    gSettings.autoBass = true;
+    ReplayKeyEvent(nullptr, 256, Down(27), 2);  // ] two octaves up: 81 + 24 = 105, bass 93
+    ReplayKeyEvent(nullptr, 300, Down(30), 0);  // a press of A: 60, bass 48
+    ReplayKeyEvent(nullptr, 0, Down(30), -4);   // 60 - 48 = 12; its bass 0
+    ReplayKeyEvent(nullptr, 257, Up(30), -4);
+    ReplayKeyEvent(nullptr, 256, Down(30), -5); // 0 sounds; its bass -12 does not
+    ReplayKeyEvent(nullptr, 256, Down(30), 7);  // 144, bass 132: too high
+    ReplayKeyEvent(nullptr, 256, Down(2), -4);  // 42 - 48: too low
     ReplayKeyEvent(nullptr, 256, Down(30), 2147483647);
-    ReplayKeyEvent(nullptr, 256, Down(27), 2);
-    ReplayKeyEvent(nullptr, 300, Down(30), 0);
-    ReplayKeyEvent(nullptr, 0, Down(30), 0);
-    EXPECT_TRUE(CaptureWords().empty());
-    ReplayKeyEvent(nullptr, 256, Down(27), 1); // ] an octave up: 93
-    EXPECT_EQ((Words{"007f5d90"}), CaptureWords());
+    ReplayKeyEvent(nullptr, 257, Up(30), -2147483647 - 1);
+    ReplayKeyEvent(nullptr, 256, Down(13), 2147483647);
+    ReplayKeyEvent(nullptr, 256, Down(2), -2147483647 - 1);
+    EXPECT_EQ((Words{"007f6990", "007f5d9f", "007f3c90", "007f309f", "007f0c90", "007f009f", "00000c80",
+                     "0000008f", "007f0090"}),
+              CaptureWords());
+    // The same in a key a semitone below: ] raised by two is 104.
+    StartCapture();
+    gSettings.switchOn = true;
+    gSettings.midiOut = 1;
+    gSettings.keyId = 1303;
+    ReplayKeyEvent(nullptr, 1, Down(27), 2);
+    ReplayKeyEvent(nullptr, 256, Down(30), -5); // -1: too low
+    EXPECT_EQ((Words{"007f6890"}), CaptureWords());
 }
 
 TEST_F(Engine, UnplayableKeysAndUnknownKeyIdSendNothing)

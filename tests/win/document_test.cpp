@@ -1,13 +1,16 @@
 // The document's window side on a real window: the cleaning of the command
 // line, the caption, the file messages, a failed and a plain save, the
-// question whose save fails, and the start-up load of good, odd and damaged
-// files. Message boxes are answered by a second thread that reads them.
+// question whose save fails, the start-up load of good, odd and damaged
+// files, and the safe replacement of a file, in a deep folder too. Message
+// boxes are answered by a second thread that reads them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "engine/performance.h"
 #include "files/document_commands.h"
 #include "files/document_state.h"
+#include "files/midi_export.h"
 #include "files/recording_file.h"
 #include "recorder/recorder_commands.h"
 #include "recorder/recording.h"
@@ -366,4 +370,120 @@ TEST(SafeReplacement, TemporaryNameInTheFilesFolder)
     EXPECT_EQ(1, files); // no temporary file left behind
     DeleteFileA(file.c_str());
     RemoveDirectoryA(dir.c_str());
+}
+
+namespace {
+
+std::string FileBytes(const std::string& path)
+{
+    std::string bytes;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    char block[512];
+    size_t n;
+    while ((n = fread(block, 1, sizeof block, f)) > 0) bytes.append(block, n);
+    fclose(f);
+    return bytes;
+}
+
+void PutFileBytes(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, f) << path;
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+// Which file of the disk a path names now (the file's index).
+uint64_t FileIdentity(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    bool ok = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return ok ? (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow : 0;
+}
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// A save or an export into a folder so deep that the usual temporary name
+// does not fit: a shorter one is taken, and the file at the target is
+// replaced by a new file, never opened and rewritten itself; when no
+// temporary name fits, the file cannot be created and stays as it was.
+TEST(SafeReplacement, DeepFolderNeverWritesTheTargetInPlace)
+{
+    struct Case {
+        int folderLength; // with its closing backslash
+        const char* name;
+        int taken;        // ~qf0.tmp .. ~qf<taken - 1>.tmp exist already
+        bool exportIt;
+        bool fits;        // some temporary name fits
+    };
+    const Case cases[] = {
+        {253, "a.qfi", 0, false, true}, // ~qf0.tmp makes 261 characters
+        {251, "a.mid", 10, true, true}, // ~qf0..9.tmp taken, ~qf10.tmp makes 260
+        {258, "a", 0, false, false},    // not even a two-letter name fits
+        {258, "b", 0, true, false},
+    };
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string base = std::string(temp) + "qf-deep";
+    ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    base += "\\";
+    const RecordedEvent events[2] = {{10, 256, 0x001E0001, 0}, {20, 257, 0xC01E0001, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string dir = base + std::string(c.folderLength - 1 - base.size(), 'd');
+        ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << dir.size();
+        std::string path = dir + "\\" + c.name;
+        ASSERT_EQ((size_t)c.folderLength + strlen(c.name), path.size());
+        PutFileBytes(path, "the earlier file");
+        std::vector<std::string> before = {c.name};
+        for (int i = 0; i < c.taken; i++) {
+            std::string taken = "~qf" + std::to_string(i) + ".tmp";
+            PutFileBytes(dir + "\\" + taken, "taken");
+            before.push_back(taken);
+        }
+        std::sort(before.begin(), before.end());
+        uint64_t identity = FileIdentity(path);
+        ASSERT_NE(0u, identity);
+
+        bool written;
+        if (c.exportIt) {
+            written = ExportMidiFile(events, 2, 1297, 0, 0, path.c_str()) == 1;
+        } else {
+            const char* message = WriteRecordingFile(events, 2, 1297, 0, path.c_str());
+            written = message == nullptr;
+            if (!c.fits) {
+                EXPECT_STREQ("不能创建文件%s.", message);
+            }
+        }
+        EXPECT_EQ(c.fits, written);
+        std::string bytes = FileBytes(path);
+        if (c.fits) {
+            EXPECT_EQ(c.exportIt ? "MThd" : "RIFF", bytes.substr(0, 4));
+            EXPECT_NE(identity, FileIdentity(path)) << "the target was rewritten in place";
+        } else {
+            EXPECT_EQ("the earlier file", bytes);
+        }
+        EXPECT_EQ(before, FilesIn(dir)); // no temporary file left behind
+        for (const std::string& name : FilesIn(dir)) DeleteFileA((dir + "\\" + name).c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+    RemoveDirectoryA(base.c_str());
 }

@@ -1,7 +1,7 @@
 // Recording and playback on a real window and the real multimedia timer:
 // the enabled states each command sets, the order of the last event and the
 // end of a single play, looping, pacing, and many start/stop cycles that
-// race the chain's own end.
+// race the chain's own end without calling a timer function under the lock.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -107,6 +107,63 @@ template <typename Done> bool PumpUntil(Done done, double milliseconds)
     return true;
 }
 
+// Stand-ins for the timer functions that call winmm's, but first, when
+// called on the window thread, have a second thread take the playback lock
+// (as a tick must) and wait for it: a timer function that waited for the
+// timer's thread would otherwise never return.
+DWORD gWindowThread;
+PlaybackTimerFunctions gRealTimer;
+int gCallsUnderLock = 0;
+HANDLE gProbeAsked, gProbeDone;
+bool gProbeQuits = false;
+
+DWORD WINAPI ProbeLock(LPVOID)
+{
+    while (WaitForSingleObject(gProbeAsked, INFINITE) == WAIT_OBJECT_0 && !gProbeQuits) {
+        PlaybackRunning();
+        SetEvent(gProbeDone);
+    }
+    return 0;
+}
+
+void CheckLockFree()
+{
+    if (GetCurrentThreadId() != gWindowThread || gCallsUnderLock > 0) return;
+    SetEvent(gProbeAsked);
+    if (WaitForSingleObject(gProbeDone, 1000) != WAIT_OBJECT_0) gCallsUnderLock++;
+}
+
+MMRESULT WINAPI CheckedGetDevCaps(LPTIMECAPS caps, UINT size)
+{
+    CheckLockFree();
+    return gRealTimer.getDevCaps(caps, size);
+}
+MMRESULT WINAPI CheckedBeginPeriod(UINT period)
+{
+    CheckLockFree();
+    return gRealTimer.beginPeriod(period);
+}
+MMRESULT WINAPI CheckedEndPeriod(UINT period)
+{
+    CheckLockFree();
+    return gRealTimer.endPeriod(period);
+}
+MMRESULT WINAPI CheckedSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags)
+{
+    CheckLockFree();
+    return gRealTimer.setEvent(delay, resolution, callback, user, flags);
+}
+MMRESULT WINAPI CheckedKillEvent(UINT timerId)
+{
+    CheckLockFree();
+    return gRealTimer.killEvent(timerId);
+}
+DWORD WINAPI CheckedGetTime()
+{
+    CheckLockFree();
+    return gRealTimer.getTime();
+}
+
 RecordedEvent Event(uint32_t delay, int32_t message, int scan, int32_t shift = 0)
 {
     return RecordedEvent{delay, message, (uint32_t)scan << 16 | 1u, shift};
@@ -149,9 +206,11 @@ protected:
         SetStartUpStates(window);
         gSeen.clear();
         gEventTimes.clear();
+        gRealTimer = gPlaybackTimerFunctions;
     }
     void TearDown() override
     {
+        gPlaybackTimerFunctions = gRealTimer;
         ShutdownPlayback();
         SwitchOutputOff();
         DestroyWindow(window);
@@ -227,6 +286,7 @@ TEST_F(Playback, SinglePlayEndsAfterItsLastEventLikeAStop)
 {
     Copy({Event(0, 256, 30), Event(12, 256, 31), Event(0, 257, 30), Event(20, 257, 31), Event(3, 256, 32),
           Event(6, 257, 32)});
+    QueryPerformanceCounter(&gClockStart); // the times count from the start of the play
     SendMessageA(window, WM_COMMAND, CmdPlay, 0);
     ASSERT_TRUE(PumpUntil([] { return !gSeen.empty() && gSeen.back() == "stop"; }, 2000));
     const std::vector<std::string> expected = {"e0", "e1", "e2", "e3", "e4", "e5", "stop"};
@@ -247,6 +307,7 @@ TEST_F(Playback, SinglePlayEndsAfterItsLastEventLikeAStop)
 TEST_F(Playback, LoopRestartsAfterTheFirstEventsDelayAndStopsClean)
 {
     Copy({Event(30, 256, 30), Event(10, 257, 30), Event(5, 256, 31)});
+    QueryPerformanceCounter(&gClockStart);
     SendMessageA(window, WM_COMMAND, CmdLoop, 0);
     ASSERT_TRUE(PumpUntil([] { return gSeen.size() >= 8; }, 3000));
     SendMessageA(window, WM_COMMAND, CmdStopPlaying, 0);
@@ -268,9 +329,19 @@ TEST_F(Playback, LoopRestartsAfterTheFirstEventsDelayAndStopsClean)
 // Many plays of short copies, stopped after a random time: before the first
 // event, between events, just as the single play ends, or after it. The
 // stop sometimes comes while the window is not pumping, so that it meets
-// ticks arming their successors and events already in the queue.
+// ticks arming their successors and events already in the queue. The window
+// thread never calls a timer function while it holds the lock that the
+// ticks take.
 TEST_F(Playback, StartStopCyclesLeaveNothingBehind)
 {
+    gWindowThread = GetCurrentThreadId();
+    gCallsUnderLock = 0;
+    gProbeQuits = false;
+    gProbeAsked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    gProbeDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE prober = CreateThread(nullptr, 0, ProbeLock, nullptr, 0, nullptr);
+    gPlaybackTimerFunctions = {CheckedGetDevCaps, CheckedBeginPeriod, CheckedEndPeriod,
+                               CheckedSetEvent,   CheckedKillEvent,   CheckedGetTime};
     PlaybackCounters before = ReadPlaybackCounters();
     uint32_t seed = 12345;
     auto next = [&seed](uint32_t n) {
@@ -304,6 +375,12 @@ TEST_F(Playback, StartStopCyclesLeaveNothingBehind)
     PlaybackCounters after = ReadPlaybackCounters();
     EXPECT_EQ(600, after.periodsBegun - before.periodsBegun);
     EXPECT_EQ(after.periodsBegun, after.periodsEnded);
+    EXPECT_EQ(0, gCallsUnderLock);
+    gPlaybackTimerFunctions = gRealTimer;
+    gProbeQuits = true;
+    SetEvent(gProbeAsked);
+    WaitForSingleObject(prober, 5000);
+    for (HANDLE h : {prober, gProbeAsked, gProbeDone}) CloseHandle(h);
 }
 
 TEST_F(Playback, DestructionStopsALiveChainBeforeFreeingTheCopy)

@@ -1,11 +1,13 @@
-// The menu bar as built, and the main window's commands: marks that move,
-// enabled states at start-up, the switch and the device commands.
+// The menu bar as built, the start-up's request to keep the timer
+// resolution, and the main window's commands: marks that move, enabled
+// states at start-up, the switch and the device commands.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,45 @@ protected:
     HMENU Menu() { return GetMenu(window); }
     bool ButtonEnabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != 0; }
 };
+
+// What the start-up asks of SetProcessInformation: class 4
+// (ProcessPowerThrottling) with the 12 bytes {Version 1, ControlMask 4
+// (ignore timer resolution throttling under control), StateMask 0 (not
+// throttled)}, for the process itself.
+namespace {
+struct InformationCall {
+    int calls = 0;
+    HANDLE process = nullptr;
+    int informationClass = -1;
+    DWORD size = 0;
+    ULONG words[3] = {99, 99, 99};
+} gInformation;
+
+BOOL WINAPI FakeSetProcessInformation(HANDLE process, PROCESS_INFORMATION_CLASS informationClass, LPVOID information,
+                                      DWORD size)
+{
+    gInformation.calls++;
+    gInformation.process = process;
+    gInformation.informationClass = (int)informationClass;
+    gInformation.size = size;
+    if (size == 12) memcpy(gInformation.words, information, 12);
+    return FALSE; // as a system that refuses
+}
+} // namespace
+
+TEST(StartUp, AsksToKeepTheTimerResolutionWhenHidden)
+{
+    KeepTimerResolution(FakeSetProcessInformation);
+    EXPECT_EQ(1, gInformation.calls);
+    EXPECT_EQ(GetCurrentProcess(), gInformation.process);
+    EXPECT_EQ(4, gInformation.informationClass);
+    EXPECT_EQ(12u, gInformation.size);
+    EXPECT_EQ(1u, gInformation.words[0]);
+    EXPECT_EQ(4u, gInformation.words[1]);
+    EXPECT_EQ(0u, gInformation.words[2]);
+    KeepTimerResolution(nullptr); // a system without it: nothing happens
+    EXPECT_EQ(1, gInformation.calls);
+}
 
 TEST_F(MainWindow, StartUpStateCaptionAndOpen)
 {
