@@ -70,9 +70,8 @@ void DrawKeyMarker(KeySurface* surface, int index, int pressed, int replay, int 
     int y = gLayout.keyboardOrigin.y + RowHeight * key.row;
 
     int cap = KeyCapIndex(pressed, replay, replayState, gSettings.octaveState);
-    // The idle cap also clears a key that sounded; an odd recorded shift
-    // leaves whatever cap is there.
-    if (cap >= 0) BitBlt(dc, x, y, CapWidth, CapHeight, surface->keyCapDc, CapWidth * cap, 0, SRCCOPY);
+    // The idle cap also clears a key that sounded.
+    BitBlt(dc, x, y, CapWidth, CapHeight, surface->keyCapDc, CapWidth * cap, 0, SRCCOPY);
 
     SetBkMode(dc, TRANSPARENT);
     RECT label = {x, y - LabelLift, x + CapWidth, y + CapHeight - LabelLift};

@@ -47,13 +47,10 @@ void DeviceNameText(char* buffer, size_t size, int device)
 int KeyCapIndex(int pressed, int replay, int replayState, int octaveState)
 {
     if (!pressed) return 0;
+    // A recorded shift beyond one octave (a file may hold one) shows as
+    // raised or lowered all the same.
     int shift = replay ? replayState : octaveState;
-    switch (shift) {
-    case 0: return 1;
-    case 1: return 2;
-    case -1: return 3;
-    default: return -1;
-    }
+    return shift > 0 ? 2 : shift < 0 ? 3 : 1;
 }
 
 OctaveDots OctaveDotsOf(int octave)

@@ -64,9 +64,9 @@ void ChannelText(char* buffer, size_t size, int32_t channel);
 // capabilities cannot be read.
 void DeviceNameText(char* buffer, size_t size, int device);
 
-// The key cap (0 idle, 1 no shift, 2 an octave up, 3 an octave down) for a
-// key's state, or -1 to leave the cap as it is (an odd recorded shift).
-// A live press shows octaveState, the shift latched for the keys held.
+// The key cap (0 idle, 1 no shift, 2 raised, 3 lowered) for a key's state.
+// A live press shows octaveState, the shift latched for the keys held; a
+// replayed one its recorded shift, of any size.
 int KeyCapIndex(int pressed, int replay, int replayState, int octaveState);
 
 // The octave dots of a key: how many (0..2) and the top of each 4 x 4 box

@@ -93,7 +93,8 @@ TEST(KeyMarker, CapFollowsTheShiftThatSounds)
     EXPECT_EQ(KeyCapIndex(0, 1, 5, -1), 0);  // idle: grey, whatever the shifts
     EXPECT_EQ(KeyCapIndex(1, 0, -1, 1), 2);  // live: the latch, not replayState
     EXPECT_EQ(KeyCapIndex(1, 1, -1, 0), 3);  // replay: the recorded shift
-    EXPECT_EQ(KeyCapIndex(1, 1, 2, 0), -1);  // an odd recorded shift keeps the cap
+    EXPECT_EQ(KeyCapIndex(1, 1, 2, 0), 2);   // a recorded shift of two octaves: raised
+    EXPECT_EQ(KeyCapIndex(1, 1, -7, 0), 3);
 }
 
 TEST(StatusLine, ChannelAndDeviceTexts)

@@ -300,7 +300,7 @@ TEST_F(Playback, SinglePlayEndsAfterItsLastEventLikeAStop)
     const double due[] = {5, 17, 22, 42, 47, 53};
     for (int i = 0; i < 6; i++) {
         EXPECT_GT(gEventTimes[i], due[i] - 2) << i;
-        EXPECT_LT(gEventTimes[i], due[i] + 15) << i;
+        EXPECT_LT(gEventTimes[i], due[i] + 50) << i; // late on a busy machine, never early
     }
 }
 
@@ -320,7 +320,7 @@ TEST_F(Playback, LoopRestartsAfterTheFirstEventsDelayAndStopsClean)
     const double due[] = {30, 40, 45, 75, 85, 90, 120};
     for (int i = 0; i < 7; i++) {
         EXPECT_GT(gEventTimes[i], due[i] - 2) << i;
-        EXPECT_LT(gEventTimes[i], due[i] + 15) << i;
+        EXPECT_LT(gEventTimes[i], due[i] + 50) << i; // late on a busy machine, never early
     }
     PlaybackCounters c = ReadPlaybackCounters();
     EXPECT_EQ(c.periodsBegun, c.periodsEnded);
