@@ -1,6 +1,7 @@
 """Helpers shared by the end-to-end tests: message boxes, the keyboard
 picture's geometry, and the MIDI log's short texts."""
 import os
+import sys
 import time
 
 from harness import expect, run, wait_until
@@ -19,13 +20,9 @@ ALL_NOTES_OFF = ["%02x 7b 00" % (0xB0 + c) for c in range(16)]
 # The playable keys from the shared key table: scan code -> (key on a US
 # keyboard, label, row, column, note in C major); and the cell of each in the
 # keyboard picture.
-KEYS = {}
-with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "keymap.tsv"),
-          encoding="utf-8") as _table:
-    for _line in _table:
-        if _line.strip() and not _line.startswith("#"):
-            _f = _line.rstrip("\n").split("\t")
-            KEYS[int(_f[0])] = (_f[1], _f[4], int(_f[5]), int(_f[6]), int(_f[7]))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data"))
+from key_table import read_key_table  # noqa: E402
+KEYS = {scan: (k[0], k[3], k[4], k[5], k[6]) for scan, k in read_key_table().items()}
 KEY_CELLS = {scan: (k[2], k[3]) for scan, k in KEYS.items()}
 
 

@@ -16,13 +16,9 @@ QFTOOL, WORK = sys.argv[1], sys.argv[2]
 os.makedirs(WORK, exist_ok=True)
 
 # The note in C major of every playable scan code, from the shared key table.
-NOTES = {}
-with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "keymap.tsv"),
-          encoding="utf-8") as table:
-    for line in table:
-        if line.strip() and not line.startswith("#"):
-            fields = line.rstrip("\n").split("\t")
-            NOTES[int(fields[0])] = int(fields[7])
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data"))
+from key_table import read_key_table  # noqa: E402
+NOTES = {scan: k[6] for scan, k in read_key_table().items()}
 assert len(NOTES) == 45, "the key table has 45 playable keys"
 TRANSPOSITION = {
     1297: 0, 1320: 0, 1298: 2, 1321: 2, 1299: 4, 1329: 4, 1300: 5, 1316: 5, 1301: 7, 1317: 7,
