@@ -39,16 +39,22 @@ root, names_file, chm = sys.argv[1], sys.argv[2], sys.argv[3]
 names = {n.strip().replace("\\", "/").lower() for n in open(names_file, encoding="utf-8", errors="replace")}
 bad = []
 
-# The start topic recorded in #SYSTEM (record code 2) is the one the program opens.
+# The start topic recorded in #SYSTEM (record code 2) is the one the program
+# opens; its language (the first word of record 4) is Chinese (PRC), 0x0804,
+# so that the contents and the index, GBK text, read right on any code page.
 data = open(os.path.join(root, "#SYSTEM"), "rb").read()
-pos, topic = 4, None
+pos, topic, language = 4, None, None
 while pos + 4 <= len(data):
     code, size = struct.unpack_from("<HH", data, pos)
     if code == 2:
         topic = data[pos + 4:pos + 4 + size].rstrip(b"\0").decode("ascii", "replace")
+    if code == 4 and size >= 4:
+        language = struct.unpack_from("<I", data, pos + 4)[0]
     pos += 4 + size
 if topic != "default.htm":
     bad.append("start topic is %r, not default.htm" % topic)
+if language != 0x0804:
+    bad.append("language is %r, not 0x0804" % language)
 
 link = re.compile(rb'(?:href|src)\s*=\s*"([^"]*)"|name="Local"\s+value="([^"]*)"', re.I)
 pages = [n for n in names if n.endswith((".htm", ".html", ".hhc", ".hhk"))]

@@ -24,10 +24,10 @@ void PaintMainWindow(HWND window);
 
 // A font of the given height in tenths of a point for dc; attributes: bit 0
 // bold, 1 italic, 2 underline, 3 strike-out. The caller deletes it.
-HFONT MakePointFont(HDC dc, const char* face, int tenths, int attributes);
+HFONT MakePointFont(HDC dc, const char* face, int tenths, int attributes, BYTE charset = DEFAULT_CHARSET);
 
-// Paints a link text over a child control (purple once visited).
+// Paints a link text (ASCII) over a child control (purple once visited).
 void PaintLinkText(HWND control, const char* text, bool visited);
 
-// Paints a centred text over a child control.
+// Paints a centred text of the program over a child control.
 void PaintTitleText(HWND control, const char* text, COLORREF colour, int tenths, int attributes);

@@ -8,6 +8,7 @@
 #include "engine/note_player.h"
 #include "engine/performance.h"
 #include "shell/app.h"
+#include "shell/system_text.h"
 
 constexpr int ColumnWidth = 19; // half a key
 constexpr int RowHeight = 39;
@@ -75,7 +76,9 @@ void DrawKeyMarker(KeySurface* surface, int index, int pressed, int replay, int 
 
     SetBkMode(dc, TRANSPARENT);
     RECT label = {x, y - LabelLift, x + CapWidth, y + CapHeight - LabelLift};
-    DrawTextA(dc, key.label, -1, &label, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    WCHAR text[8];
+    ProgramTextToSystem(key.label, -1, text, 8);
+    DrawTextW(dc, text, -1, &label, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 
     OctaveDots dots = OctaveDotsOf(key.octave);
     int cx = x + CapWidth / 2;

@@ -7,13 +7,14 @@
 #include "display/status_text.h"
 #include "engine/performance.h"
 #include "shell/app.h"
+#include "shell/system_text.h"
 
 constexpr COLORREF StatusColour = RGB(255, 0, 0);
 constexpr COLORREF VisitedLinkColour = RGB(150, 0, 150);
 
 enum FontAttribute { FontBold = 1, FontItalic = 2, FontUnderline = 4, FontStrikeOut = 8 };
 
-HFONT MakePointFont(HDC dc, const char* face, int tenths, int attributes)
+HFONT MakePointFont(HDC dc, const char* face, int tenths, int attributes, BYTE charset)
 {
     SaveDC(dc);
     // Identity transform and origins: the conversion depends on the mapping
@@ -33,7 +34,7 @@ HFONT MakePointFont(HDC dc, const char* face, int tenths, int attributes)
     font.lfItalic = (attributes & FontItalic) ? 1 : 0;
     font.lfUnderline = (attributes & FontUnderline) ? 1 : 0;
     font.lfStrikeOut = (attributes & FontStrikeOut) ? 1 : 0;
-    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfCharSet = charset;
     if (face) {
         strncpy(font.lfFaceName, face, LF_FACESIZE - 1);
         font.lfFaceName[LF_FACESIZE - 1] = 0;
@@ -44,20 +45,23 @@ HFONT MakePointFont(HDC dc, const char* face, int tenths, int attributes)
     return made;
 }
 
-// Clears the control (it repaints itself at once), then draws text over it.
+// Clears the control (it repaints itself at once), then draws text (a text
+// of the program) over it.
 static void PaintControlText(HWND control, const char* text, bool setColour, COLORREF colour, const char* face,
-                             int tenths, int attributes, UINT format)
+                             int tenths, int attributes, BYTE charset, UINT format)
 {
     InvalidateRect(control, nullptr, TRUE);
     UpdateWindow(control);
     HDC dc = GetDC(control);
     SetBkMode(dc, TRANSPARENT);
     if (setColour) SetTextColor(dc, colour);
-    HFONT font = MakePointFont(dc, face, tenths, attributes);
+    HFONT font = MakePointFont(dc, face, tenths, attributes, charset);
     SelectObject(dc, font);
     RECT client;
     GetClientRect(control, &client);
-    DrawTextA(dc, text, -1, &client, format);
+    WCHAR wide[128];
+    ProgramTextToSystem(text, -1, wide, 128);
+    DrawTextW(dc, wide, -1, &client, format);
     SelectObject(dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(font);
     ReleaseDC(control, dc);
@@ -65,19 +69,23 @@ static void PaintControlText(HWND control, const char* text, bool setColour, COL
 
 void PaintLinkText(HWND control, const char* text, bool visited)
 {
+    // The links are ASCII: their font serves on every system.
     PaintControlText(control, text, visited, VisitedLinkColour, "Times New Roman", 0, FontUnderline,
-                     DT_SINGLELINE | DT_VCENTER);
+                     DEFAULT_CHARSET, DT_SINGLELINE | DT_VCENTER);
 }
 
 void PaintTitleText(HWND control, const char* text, COLORREF colour, int tenths, int attributes)
 {
-    PaintControlText(control, text, true, colour, "MS Sans Serif", tenths, attributes,
+    PaintControlText(control, text, true, colour, "MS Sans Serif", tenths, attributes, ProgramTextCharset(),
                      DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 }
 
+// A text of the program at (x, y).
 static void TextAt(HDC dc, int x, int y, const char* text)
 {
-    TextOutA(dc, x, y, text, (int)strlen(text));
+    WCHAR wide[StatusTextSize];
+    int n = ProgramTextToSystem(text, -1, wide, StatusTextSize);
+    TextOutW(dc, x, y, wide, n);
 }
 
 void PaintMainWindow(HWND window)
@@ -86,19 +94,28 @@ void PaintMainWindow(HWND window)
     HDC dc = BeginPaint(window, &ps);
 
     PaintKeyboard(window, dc);
+    // The stock font is selected now; where it may lack the texts' glyphs
+    // one like it that has them takes its place.
+    HFONT textFont = NewProgramTextFont(GetStockObject(SYSTEM_FONT));
+    if (textFont) SelectObject(dc, textFont);
 
     // Opaque red text on the window's green: each text fills its own cell.
     SetTextColor(dc, StatusColour);
     SetBkColor(dc, gBackgroundColor);
 
-    char device[StatusTextSize];
-    DeviceNameText(device, sizeof(device), gSettings.device);
+    // The device's name is the system's own, in its ANSI code page.
+    WCHAR device[StatusTextSize];
+    char deviceName[StatusTextSize];
+    if (DeviceNameText(deviceName, sizeof(deviceName), gSettings.device))
+        AnsiTextToSystem(deviceName, device, StatusTextSize);
+    else
+        ProgramTextToSystem(deviceName, -1, device, StatusTextSize);
 
     const Layout& l = gLayout;
     char text[StatusTextSize];
     int statusY = l.clientHeight - 4 * l.charHeight;
     TextAt(dc, l.charWidth, statusY, gSettings.switchOn ? SwitchOnText : SwitchOffText);
-    TextAt(dc, 5 * l.charWidth, statusY, device);
+    TextOutW(dc, 5 * l.charWidth, statusY, device, (int)wcslen(device));
     ChannelText(text, sizeof(text), gSettings.channel);
     TextAt(dc, 20 * l.charWidth, statusY, text);
 
@@ -114,6 +131,11 @@ void PaintMainWindow(HWND window)
     int captionY = l.clientHeight * 7 / 10;
     TextAt(dc, l.clientWidth * 135 / 160, captionY, VelocityCaption);
     TextAt(dc, l.clientWidth * 143 / 160, captionY, PitchBendCaption);
+
+    if (textFont) {
+        SelectObject(dc, GetStockObject(SYSTEM_FONT));
+        DeleteObject(textFont);
+    }
 
     EndPaint(window, &ps);
 }

@@ -37,11 +37,13 @@ void ChannelText(char* buffer, size_t size, int32_t channel)
     snprintf(buffer, size, ChannelFormat, (int)channel + 1);
 }
 
-void DeviceNameText(char* buffer, size_t size, int device)
+bool DeviceNameText(char* buffer, size_t size, int device)
 {
-    if (!size) return;
+    if (!size) return false;
     buffer[0] = 0;
-    if (!MidiOutDeviceName(device, buffer, size)) snprintf(buffer, size, "%s", UnknownDeviceText);
+    if (MidiOutDeviceName(device, buffer, size)) return true;
+    snprintf(buffer, size, "%s", UnknownDeviceText);
+    return false;
 }
 
 int KeyCapIndex(int pressed, int replay, int replayState, int octaveState)

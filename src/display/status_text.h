@@ -60,9 +60,10 @@ void KeyStatusText(char* buffer, size_t size, int32_t keyId, int32_t instrument)
 // "声道 n" for channel index channel (shown from 1).
 void ChannelText(char* buffer, size_t size, int32_t channel);
 
-// The name of output device (-1 the mapper), or UnknownDeviceText when its
+// The name of output device (-1 the mapper), as the system gives it, and
+// true; or UnknownDeviceText, a text of the program, and false when its
 // capabilities cannot be read.
-void DeviceNameText(char* buffer, size_t size, int device);
+bool DeviceNameText(char* buffer, size_t size, int device);
 
 // The key cap (0 idle, 1 no shift, 2 raised, 3 lowered) for a key's state.
 // A live press shows octaveState, the shift latched for the keys held; a

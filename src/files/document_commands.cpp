@@ -14,80 +14,89 @@
 #include "recorder/recorder_commands.h"
 #include "recorder/recording.h"
 #include "shell/app.h"
+#include "shell/system_text.h"
 
-static const char* ShownName(const char* name)
+// The texts of the caption and the file boxes: the name goes into the one
+// "%s" of format, "未命名" when there is none; a name too long for a path
+// (a long command line) is cut short.
+static void NameText(const char* format, const char* name, WCHAR* out, size_t size)
 {
-    return name && *name ? name : "未命名";
+    WCHAR shown[ShownNameSize];
+    if (name && *name)
+        ShownName(name, shown);
+    else
+        ProgramTextToSystem(UntitledName, -1, shown, ShownNameSize);
+    FillName(format, shown, out, size);
+}
+
+static int FileBox(HWND window, const WCHAR* text, UINT type)
+{
+    WCHAR caption[8];
+    ProgramTextToSystem(FileBoxCaption, -1, caption, 8);
+    return MessageBoxW(window, text, caption, type);
 }
 
 void SetDocumentTitle(HWND window, const char* name)
 {
-    char caption[FilePathSize + 32];
-    wsprintfA(caption, "琴坊 - [%s]", ShownName(name));
-    SetWindowTextA(window, caption);
-}
-
-// A name longer than a path can be (a long command line) is cut at a
-// character boundary and ends in "...", so that the message stays readable
-// and within what wsprintfA formats.
-static const char* ShortenedName(const char* name, char shortened[FilePathSize + 4])
-{
-    if (strlen(name) < (size_t)FilePathSize) return name;
-    const char* end = name;
-    while (*end) {
-        const char* next = CharNextA(end);
-        if (next == end || next - name > FilePathSize - 1) break;
-        end = next;
-    }
-    size_t length = (size_t)(end - name);
-    memcpy(shortened, name, length);
-    strcpy(shortened + length, "...");
-    return shortened;
+    WCHAR caption[ShownNameSize + 32];
+    NameText(CaptionFormat, name, caption, ShownNameSize + 32);
+    SetWindowTextW(window, caption);
 }
 
 void ShowFileError(HWND window, const char* format, const char* name)
 {
-    char shortened[FilePathSize + 4];
-    char text[FilePathSize + 128];
-    wsprintfA(text, format, ShortenedName(ShownName(name), shortened));
+    WCHAR text[ShownNameSize + 64];
+    NameText(format, name, text, ShownNameSize + 64);
     MessageBeep(MB_ICONEXCLAMATION);
-    MessageBoxA(window, text, "QF", MB_ICONEXCLAMATION | MB_OK);
+    FileBox(window, text, MB_ICONEXCLAMATION | MB_OK);
 }
 
 int PromptSaveChanges(HWND window, const char* name)
 {
-    char text[FilePathSize + 64];
-    wsprintfA(text, "保存当前的变化在 %s?", ShownName(name));
-    int answer = MessageBoxA(window, text, "QF", MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDYES && SendMessageA(window, WM_COMMAND, CmdSave, 0) == 0) return IDCANCEL;
+    WCHAR text[ShownNameSize + 64];
+    NameText(SaveQuestionFormat, name, text, ShownNameSize + 64);
+    int answer = FileBox(window, text, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES && SendMessageW(window, WM_COMMAND, CmdSave, 0) == 0) return IDCANCEL;
     return answer;
 }
 
 // One dialog structure serves the three file dialogs, filled anew each time.
-static bool ChooseFile(HWND window, bool save, const char* filter, const char* extension, char* path, char* title,
-                       DWORD flags)
+// path and title (UTF-8) change only when a file was chosen.
+static bool ChooseFile(HWND window, bool save, const char* filter, int filterLength, const char* extension,
+                       char* path, char* title, DWORD flags)
 {
-    OPENFILENAMEA ofn;
+    WCHAR widePath[FilePathUnits] = L"";
+    WCHAR wideTitle[FilePathUnits] = L"";
+    WCHAR wideFilter[64];
+    WCHAR wideExtension[8];
+    ProgramTextToSystem(filter, filterLength, wideFilter, 64);
+    ProgramTextToSystem(extension, -1, wideExtension, 8);
+    if (!NameToSystem(path, widePath, FilePathUnits)) widePath[0] = 0;
+    OPENFILENAMEW ofn;
     memset(&ofn, 0, sizeof(ofn));
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     ofn.hwndOwner = window;
-    ofn.lpstrFilter = filter;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = FilePathSize;
-    ofn.lpstrFileTitle = title;
-    ofn.nMaxFileTitle = FilePathSize;
+    ofn.lpstrFilter = wideFilter;
+    ofn.lpstrFile = widePath;
+    ofn.nMaxFile = FilePathUnits;
+    ofn.lpstrFileTitle = wideTitle;
+    ofn.nMaxFileTitle = FilePathUnits;
     ofn.Flags = flags;
-    ofn.lpstrDefExt = extension;
-    if (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) return true;
+    ofn.lpstrDefExt = wideExtension;
+    bool chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     // A name the dialog refuses to start with (left by a failed start-up
     // load) would keep the dialog from ever opening: start it empty instead.
-    if (CommDlgExtendedError() != FNERR_INVALIDFILENAME || path[0] == 0) return false;
-    char kept[FilePathSize];
-    memcpy(kept, path, FilePathSize);
-    path[0] = 0;
-    if (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) return true;
-    memcpy(path, kept, FilePathSize); // cancelled: nothing changes
-    return false;
+    if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && widePath[0]) {
+        widePath[0] = 0;
+        chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    }
+    if (!chosen) return false;
+    char chosenPath[FilePathSize], chosenTitle[FilePathSize];
+    if (!NameFromSystem(widePath, chosenPath, FilePathSize) || !NameFromSystem(wideTitle, chosenTitle, FilePathSize))
+        return false;
+    strcpy(path, chosenPath);
+    strcpy(title, chosenTitle);
+    return true;
 }
 
 static const char RecordingFilter[] = "QFI Files(*.QFI)\0*.qfi\0";
@@ -95,17 +104,18 @@ static const char MidiFilter[] = "Midi Files(*.MID)\0*.mid\0";
 
 static bool ChooseOpenFile(HWND window, char* path, char* title)
 {
-    return ChooseFile(window, false, RecordingFilter, "qfi", path, title, OFN_CREATEPROMPT);
+    return ChooseFile(window, false, RecordingFilter, sizeof RecordingFilter, "qfi", path, title, OFN_CREATEPROMPT);
 }
 
 static bool ChooseSaveFile(HWND window, char* path, char* title)
 {
-    return ChooseFile(window, true, RecordingFilter, "qfi", path, title, OFN_OVERWRITEPROMPT);
+    return ChooseFile(window, true, RecordingFilter, sizeof RecordingFilter, "qfi", path, title,
+                      OFN_OVERWRITEPROMPT);
 }
 
 static bool ChooseExportFile(HWND window, char* path, char* title)
 {
-    return ChooseFile(window, true, MidiFilter, "mid", path, title, OFN_OVERWRITEPROMPT);
+    return ChooseFile(window, true, MidiFilter, sizeof MidiFilter, "mid", path, title, OFN_OVERWRITEPROMPT);
 }
 
 int SaveCommand(HWND window, int id)
@@ -198,7 +208,7 @@ bool CommandLinePath(const char* commandLine, char* path)
         begin++;
         length -= 2;
     }
-    if (length >= (size_t)FilePathSize) return false;
+    if (length >= (size_t)FilePathSize || SystemUnitsOf(begin, length) >= (size_t)FilePathUnits) return false;
     memcpy(path, begin, length);
     path[length] = 0;
     return true;

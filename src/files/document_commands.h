@@ -4,6 +4,13 @@
 
 #include <windows.h>
 
+// The texts of the caption and of the file boxes; file names (UTF-8) go
+// into their "%s".
+inline constexpr char CaptionFormat[] = "琴坊 - [%s]";
+inline constexpr char UntitledName[] = "未命名";
+inline constexpr char SaveQuestionFormat[] = "保存当前的变化在 %s?";
+inline constexpr char FileBoxCaption[] = "QF";
+
 // Sets the caption "琴坊 - [name]" ("未命名" for an empty name).
 void SetDocumentTitle(HWND window, const char* name);
 
@@ -19,9 +26,10 @@ int SaveCommand(HWND window, int id);
 void LoadCommand(HWND window);   // 1296
 void ExportCommand(HWND window); // 1282
 
-// The path named on the command line into path (FilePathSize bytes):
+// The path named on the command line (UTF-8) into path (FilePathSize bytes):
 // surrounding blanks and one pair of enclosing quotes (Windows quotes paths
-// with blanks) removed. False when it does not fit the path buffers.
+// with blanks) removed. False when it does not fit the path buffers
+// (FilePathUnits UTF-16 units or more).
 bool CommandLinePath(const char* commandLine, char* path);
 
 // Loads the recording named on the command line during the window's

@@ -2,7 +2,10 @@
 // export's name, and whether the recording has unsaved changes. Portable.
 #pragma once
 
-constexpr int FilePathSize = 260;
+// The names are UTF-8. A path holds fewer than FilePathUnits UTF-16 units,
+// as the system counts them; each unit takes at most three UTF-8 bytes.
+constexpr int FilePathUnits = 260;
+constexpr int FilePathSize = 3 * FilePathUnits;
 
 struct DocumentState {
     char filePath[FilePathSize] = {};  // full path of the recording file

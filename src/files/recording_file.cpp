@@ -198,12 +198,12 @@ FILE* CreateFileBeside(const char* path, char** tempPath)
         // A name that does not fit beside a deep path gives way to a shorter
         // one; the file at path itself is never opened for writing.
         if (!TempNameBeside(path, attempt, name, size)) continue;
-        FILE* existing = fopen(name, "rb");
+        FILE* existing = OpenPathFile(name, "rb");
         if (existing) {
             fclose(existing);
             continue;
         }
-        FILE* file = fopen(name, "wb");
+        FILE* file = OpenPathFile(name, "wb");
         if (!file) break;
         *tempPath = name;
         return file;
@@ -218,7 +218,7 @@ bool FinishFileBeside(FILE* file, char* tempPath, const char* path, bool ok)
     if (ok) ok = WriteThrough(file);
     if (fclose(file) != 0) ok = false;
     if (ok) ok = ReplaceFileWith(tempPath, path);
-    if (!ok) remove(tempPath);
+    if (!ok) RemovePathFile(tempPath);
     free(tempPath);
     return ok;
 }
@@ -251,7 +251,7 @@ const char* WriteRecordingFile(const RecordedEvent* events, uint32_t count, int3
 
 const char* ReadRecordingFile(const char* path, RecordingFileData* out)
 {
-    FILE* file = fopen(path, "rb");
+    FILE* file = OpenPathFile(path, "rb");
     if (!file) return CannotOpenFileMessage;
     RiffSource source = {nullptr, file, 0};
     const char* message = FileSize(file, &source.size) ? ParseSource(source, out) : CannotReadFileMessage;

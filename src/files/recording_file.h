@@ -1,6 +1,7 @@
 // The recording file: a RIFF file of form "QF  " (extension "qfi") holding the
 // recorded events, the musical key and the auto-bass setting. Portable: plain
-// C stdio, paths are narrow strings (the ANSI code page on Windows).
+// C stdio; paths are UTF-8 on every platform, opened through the file
+// platform below.
 #pragma once
 
 #include <cstddef>
@@ -56,6 +57,14 @@ void EncodeRecordedEvent(const RecordedEvent& event, uint8_t bytes[16]);
 
 // Today's local date as "YYYY-MM-DD" into date (at least 11 bytes).
 void LocalDateText(char date[11]);
+
+// The file platform: files opened and removed by their UTF-8 paths.
+
+// fopen for a UTF-8 path (mode as fopen's).
+FILE* OpenPathFile(const char* path, const char* mode);
+
+// Removes the file at a UTF-8 path; false when that failed.
+bool RemovePathFile(const char* path);
 
 // Safe replacement of a file, shared by the recording file and the MIDI export.
 

@@ -1,5 +1,6 @@
-// The file platform of the portable build: the local date, a temporary name
-// beside a file, writing through to the disk and replacing a file.
+// The file platform of the portable build: the local date, files opened and
+// removed by their paths, a temporary name beside a file, writing through to
+// the disk and replacing a file.
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -17,6 +18,16 @@ void LocalDateText(char date[11])
     snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     memcpy(date, text, 10);
     date[10] = 0;
+}
+
+FILE* OpenPathFile(const char* path, const char* mode)
+{
+    return fopen(path, mode);
+}
+
+bool RemovePathFile(const char* path)
+{
+    return remove(path) == 0;
 }
 
 bool TempNameBeside(const char* path, int attempt, char* name, size_t size)

@@ -1,14 +1,17 @@
-// The file platform on Windows: the local date from the system, a temporary
-// name beside a file (paths are in the ANSI code page, whose double-byte
-// characters may end in a backslash byte), writing through to the disk and
-// replacing a file, which the C runtime's rename cannot do.
+// The file platform on Windows: the local date from the system, files opened
+// and removed by their UTF-8 paths (as UTF-16, so that any name the file
+// system allows works whatever the code page), a temporary name beside a
+// file, writing through to the disk and replacing a file, which the C
+// runtime's rename cannot do.
 #include <windows.h>
 #include <io.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "files/recording_file.h"
+#include "shell/system_text.h"
 
 void LocalDateText(char date[11])
 {
@@ -20,10 +23,29 @@ void LocalDateText(char date[11])
     date[10] = 0;
 }
 
+FILE* OpenPathFile(const char* path, const char* mode)
+{
+    WCHAR wideMode[8];
+    if (!NameToSystem(mode, wideMode, 8)) return nullptr;
+    WCHAR* widePath = NewSystemName(path);
+    FILE* file = widePath ? _wfopen(widePath, wideMode) : nullptr;
+    free(widePath);
+    return file;
+}
+
+bool RemovePathFile(const char* path)
+{
+    WCHAR* widePath = NewSystemName(path);
+    bool removed = widePath && DeleteFileW(widePath);
+    free(widePath);
+    return removed;
+}
+
 bool TempNameBeside(const char* path, int attempt, char* name, size_t size)
 {
+    // No byte of a character beyond ASCII is a separator in UTF-8.
     const char* folderEnd = path;
-    for (const char* c = path; *c; c = CharNextA(c))
+    for (const char* c = path; *c; c++)
         if (*c == '\\' || *c == '/' || *c == ':') folderEnd = c + 1;
     size_t folder = (size_t)(folderEnd - path);
     // ~qf0.tmp .. ~qf9.tmp, then the shorter ~qf0 .. ~qf9 and ~0 .. ~9 for
@@ -33,7 +55,7 @@ bool TempNameBeside(const char* path, int attempt, char* name, size_t size)
     static_assert(TempNameAttempts == 3 * 10, "ten names of each length");
     if (attempt < 0 || attempt >= TempNameAttempts) return false;
     int n = snprintf(name, size, Patterns[attempt / 10], (int)folder, path, attempt % 10);
-    return n > 0 && (size_t)n < size && n < MAX_PATH;
+    return n > 0 && (size_t)n < size && SystemUnitsOf(name, (size_t)n) < MAX_PATH;
 }
 
 bool WriteThrough(FILE* file)
@@ -43,5 +65,11 @@ bool WriteThrough(FILE* file)
 
 bool ReplaceFileWith(const char* tempPath, const char* path)
 {
-    return MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    WCHAR* wideTemp = NewSystemName(tempPath);
+    WCHAR* widePath = NewSystemName(path);
+    bool moved = wideTemp && widePath &&
+                 MoveFileExW(wideTemp, widePath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    free(wideTemp);
+    free(widePath);
+    return moved;
 }

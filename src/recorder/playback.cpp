@@ -28,6 +28,7 @@
 
 #include "recorder/pacing.h"
 #include "shell/app.h"
+#include "shell/system_text.h"
 
 struct PlaybackCopy {
     RecordedEvent* events = nullptr;
@@ -133,7 +134,7 @@ static void CALLBACK PlaybackTick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_P
         ReleaseSRWLockExclusive(&gPlaybackLock);
         return;
     }
-    PostMessageA(t.window, WM_PLAYEVENT, (WPARAM)gPlaybackCopy.events, (LPARAM)t.position);
+    PostMessageW(t.window, WM_PLAYEVENT, (WPARAM)gPlaybackCopy.events, (LPARAM)t.position);
     gCounters.eventsPosted++;
     t.position++;
     if (t.position >= gPlaybackCopy.count) {
@@ -141,7 +142,7 @@ static void CALLBACK PlaybackTick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_P
             // Posted, not sent: the end must arrive behind the last event.
             EndChain();
             t.endPosted = true;
-            PostMessageA(t.window, WM_PLAYEND, (WPARAM)t.generation, 0);
+            PostMessageW(t.window, WM_PLAYEND, (WPARAM)t.generation, 0);
             gCounters.endsPosted++;
             ReleaseSRWLockExclusive(&gPlaybackLock);
             return;
@@ -264,7 +265,7 @@ PlaybackCounters ReadPlaybackCounters()
 void DrainPlaybackMessages(HWND window)
 {
     MSG message;
-    while (PeekMessageA(&message, window, WM_PLAYEVENT, WM_PLAYEND, PM_REMOVE)) {
+    while (PeekMessageW(&message, window, WM_PLAYEVENT, WM_PLAYEND, PM_REMOVE)) {
     }
 }
 
@@ -295,7 +296,7 @@ int MakePlaybackCopy(const RecordedEvent* events, uint32_t count)
     if (count == 0) return 1;
     RecordedEvent* copy = (RecordedEvent*)malloc((size_t)count * sizeof(RecordedEvent));
     if (!copy) {
-        MessageBoxA(nullptr, "内存分配错误.", "错误", MB_OK);
+        ProgramMessageBox(nullptr, MemoryErrorText, MemoryErrorCaption, MB_OK);
         return 0;
     }
     memcpy(copy, events, (size_t)count * sizeof(RecordedEvent));

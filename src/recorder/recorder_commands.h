@@ -9,6 +9,13 @@
 
 #include "recorder/recording.h"
 
+// The boxes of recording and playback: the request to switch the output on
+// first, and the message when the playback copy finds no memory.
+inline constexpr char SwitchRequestText[] = "请打开开关";
+inline constexpr char SwitchRequestCaption[] = "提示";
+inline constexpr char MemoryErrorText[] = "内存分配错误.";
+inline constexpr char MemoryErrorCaption[] = "错误";
+
 // Commands 1283 and 1284.
 void StartRecordingCommand(HWND window);
 void StopRecordingCommand(HWND window);

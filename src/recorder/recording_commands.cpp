@@ -11,10 +11,11 @@
 #include "files/document_state.h"
 #include "recorder/recorder_commands.h"
 #include "shell/app.h"
+#include "shell/system_text.h"
 
 static void AskForSwitch(HWND window)
 {
-    MessageBoxA(window, "请打开开关", "提示", MB_OK);
+    ProgramMessageBox(window, SwitchRequestText, SwitchRequestCaption, MB_OK);
 }
 
 static void SetCommands(const int* ids, int count, bool enabled)
@@ -122,7 +123,7 @@ bool PlaybackWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM, LRE
     // Only the end that the current chain posted stops the play; the end of
     // one that a stop or a new start has overtaken is stale, and a stray
     // message of this number is nobody's.
-    if (TakePlaybackEnd(wParam)) SendMessageA(window, WM_COMMAND, CmdStopPlaying, 0);
+    if (TakePlaybackEnd(wParam)) SendMessageW(window, WM_COMMAND, CmdStopPlaying, 0);
     *result = 0;
     return true;
 }
@@ -132,7 +133,7 @@ void PlaybackStartTimer(HWND window)
     KillTimer(window, 1);
     // The player may have started recording or playing in the half second.
     if (gRecording.isRecording || PlaybackRunning()) return;
-    SendMessageA(window, WM_COMMAND, CmdPlay, 0);
+    SendMessageW(window, WM_COMMAND, CmdPlay, 0);
 }
 
 void ShutdownPlayback()

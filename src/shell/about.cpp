@@ -6,6 +6,7 @@
 
 #include "display/display.h"
 #include "shell/app.h"
+#include "shell/system_text.h"
 
 // The about box's links: the control that shows each, the text shown and
 // the target opened. The project has no home page yet; these addresses are
@@ -30,6 +31,7 @@ static bool gLinkVisited[4];     // for the whole run
 static HWND gLinkControls[4];
 static RECT gLinkAreas[4];       // in the dialog's client coordinates
 static HWND gTitleControl;
+static HFONT gLabelFont;         // where the box's font may lack the labels' glyphs
 
 static bool InsideArea(const RECT& r, int x, int y)
 {
@@ -53,7 +55,9 @@ static void OpenLink(int i)
 {
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
     ShowCursor(TRUE);
-    ShellExecuteA(nullptr, nullptr, AboutLinks[i].target, nullptr, nullptr, SW_SHOWNORMAL);
+    WCHAR target[128];
+    ProgramTextToSystem(AboutLinks[i].target, -1, target, 128);
+    ShellExecuteW(nullptr, nullptr, target, nullptr, nullptr, SW_SHOWNORMAL);
     ShowCursor(FALSE);
     HandCursor();
     gLinkVisited[i] = true;
@@ -71,10 +75,17 @@ static INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam
             ScreenToClient(dialog, (POINT*)&gLinkAreas[i].right);
         }
         gTitleControl = GetDlgItem(dialog, TitleControlId);
+        gLabelFont = NewProgramTextFont((HGDIOBJ)SendMessageW(dialog, WM_GETFONT, 0, 0));
+        for (HWND c = GetWindow(dialog, GW_CHILD); c && gLabelFont; c = GetWindow(c, GW_HWNDNEXT))
+            SendMessageW(c, WM_SETFONT, (WPARAM)gLabelFont, FALSE);
         return TRUE;
+    case WM_DESTROY:
+        if (gLabelFont) DeleteObject(gLabelFont);
+        gLabelFont = nullptr;
+        return FALSE;
     case WM_PAINT:
         for (int i = 0; i < 4; i++) PaintLinkText(gLinkControls[i], AboutLinks[i].text, gLinkVisited[i]);
-        PaintTitleText(gTitleControl, "琴坊", RGB(255, 0, 0), 240, 1);
+        PaintTitleText(gTitleControl, ProgramTitle, RGB(255, 0, 0), 240, 1);
         return FALSE;
     case WM_MOUSEMOVE:
         if (LinkAt(lParam) >= 0) HandCursor();
@@ -98,22 +109,26 @@ static INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam
 
 void ShowAboutBox(HWND owner)
 {
-    DialogBoxParamA(gInstance, "AboutBox", owner, AboutDialogProc, 0);
+    DialogBoxParamW(gInstance, L"AboutBox", owner, AboutDialogProc, 0);
 }
 
 // The HTML Help control, loaded at the first request. Once loading has
-// failed no further try is made.
+// failed no further try is made. Its ANSI entry takes the topic; a path in
+// a folder whose name the ANSI code page cannot hold goes to its wide one.
 typedef HWND(WINAPI* HtmlHelpProc)(HWND, LPCSTR, UINT, DWORD_PTR);
+typedef HWND(WINAPI* HtmlHelpWideProc)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
 struct HelpEntryBinding {
     HMODULE library;
-    HtmlHelpProc entry;
+    HtmlHelpProc entry;          // ordinal 14, HtmlHelpA
+    HtmlHelpWideProc wideEntry;  // ordinal 15, HtmlHelpW
     bool failed;
 };
 
 static HelpEntryBinding gHelp;
 
-static HWND HtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
+// Loads the library once; false when it cannot be had.
+static bool LoadHelpLibrary()
 {
     if (!gHelp.library && !gHelp.failed) {
         HKEY key;
@@ -130,12 +145,14 @@ static HWND HtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
             }
         }
         if (!gHelp.library) gHelp.library = LoadLibraryA("hhctrl.ocx");
-        if (!gHelp.library) {
-            gHelp.failed = true;
-            return nullptr;
-        }
+        if (!gHelp.library) gHelp.failed = true;
     }
-    if (gHelp.failed) return nullptr;
+    return !gHelp.failed;
+}
+
+static HWND HtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
+{
+    if (!LoadHelpLibrary()) return nullptr;
     if (!gHelp.entry) {
         gHelp.entry = (HtmlHelpProc)(void*)GetProcAddress(gHelp.library, MAKEINTRESOURCEA(14));
         if (!gHelp.entry) {
@@ -146,22 +163,43 @@ static HWND HtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
     return gHelp.entry(owner, file, command, data);
 }
 
+static HWND HtmlHelpW(HWND owner, LPCWSTR file, UINT command, DWORD_PTR data)
+{
+    if (!LoadHelpLibrary()) return nullptr;
+    if (!gHelp.wideEntry) {
+        gHelp.wideEntry = (HtmlHelpWideProc)(void*)GetProcAddress(gHelp.library, MAKEINTRESOURCEA(15));
+        if (!gHelp.wideEntry) {
+            gHelp.failed = true;
+            return nullptr;
+        }
+    }
+    return gHelp.wideEntry(owner, file, command, data);
+}
+
 void ShowHelpTopic()
 {
+    static const char Topic[] = "qf.chm::/default.htm";
     // The help file sits beside the program; the current folder may be
     // another one (a recording opened by a double-click), so name it in full
     // when it is not found there.
-    char topic[MAX_PATH + 32] = "qf.chm::/default.htm";
-    if (GetFileAttributesA("qf.chm") == INVALID_FILE_ATTRIBUTES) {
-        char path[MAX_PATH];
-        DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-        char* slash = nullptr; // the last backslash, stepping over double-byte characters
-        for (char* c = path; n > 0 && n < MAX_PATH && *c; c = CharNextA(c))
-            if (*c == '\\') slash = c;
-        if (slash) {
-            slash[1] = 0;
-            wsprintfA(topic, "%sqf.chm::/default.htm", path);
-        }
+    if (GetFileAttributesW(L"qf.chm") != INVALID_FILE_ATTRIBUTES) {
+        HtmlHelpA(nullptr, Topic, 0 /* HH_DISPLAY_TOPIC */, 0);
+        return;
     }
-    HtmlHelpA(nullptr, topic, 0 /* HH_DISPLAY_TOPIC */, 0);
+    WCHAR path[MAX_PATH + 32];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    WCHAR* slash = n > 0 && n < MAX_PATH ? wcsrchr(path, L'\\') : nullptr;
+    if (!slash) {
+        HtmlHelpA(nullptr, Topic, 0, 0);
+        return;
+    }
+    wcscpy(slash + 1, L"qf.chm::/default.htm");
+    char ansiPath[2 * (MAX_PATH + 32)];
+    BOOL lost = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, ansiPath, sizeof ansiPath, nullptr,
+                                     &lost);
+    if (length > 0 && !lost)
+        HtmlHelpA(nullptr, ansiPath, 0, 0);
+    else
+        HtmlHelpW(nullptr, path, 0, 0);
 }

@@ -11,12 +11,15 @@
 // lParam the event's index.
 constexpr UINT WM_PLAYEVENT = WM_USER + 1;
 
+// The program's name: the title of its windows and of the about box.
+inline constexpr char ProgramTitle[] = "琴坊";
+
 extern HINSTANCE gInstance;
 extern HWND gMainWindow;
 extern HBITMAP gInstrumentStrip; // bitmap 110: fifteen 171 x 141 pictures
 extern HBITMAP gKeyCapStrip;     // bitmap 114: four 38 x 39 key caps
 extern COLORREF gBackgroundColor;
-extern const char* gCommandLine; // the text after the program's name
+extern const char* gCommandLine; // the text after the program's name, UTF-8
 
 // The main window's layout values, set at creation and on every size.
 struct Layout {

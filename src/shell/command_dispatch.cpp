@@ -9,6 +9,7 @@
 #include "shell/about.h"
 #include "shell/app.h"
 #include "shell/main_window.h"
+#include "shell/system_text.h"
 
 static void SelectKeyCommand(int id)
 {
@@ -26,7 +27,7 @@ static void SwitchOnCommand(HWND window)
         CheckCommand(CmdSwitchOff, false);
     } else if (result == SwitchFailed) {
         MessageBeep(MB_ICONEXCLAMATION);
-        MessageBoxA(window, "Cannot open MIDI device", "QF", MB_ICONWARNING);
+        ProgramMessageBox(window, "Cannot open MIDI device", "QF", MB_ICONWARNING);
     }
     RepaintMainWindow();
 }
@@ -47,8 +48,8 @@ static void DeviceCommand(HWND window, int id)
     CheckCommand(id, true);
     if (gSettings.switchOn) {
         // Silence and close the old device, then open the new one.
-        SendMessageA(window, WM_COMMAND, CmdSwitchOff, 0);
-        SendMessageA(window, WM_COMMAND, CmdSwitchOn, 0);
+        SendMessageW(window, WM_COMMAND, CmdSwitchOff, 0);
+        SendMessageW(window, WM_COMMAND, CmdSwitchOn, 0);
     }
     RepaintMainWindow();
 }

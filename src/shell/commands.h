@@ -27,3 +27,4 @@ constexpr int CmdAutoBass = 1333;
 
 // The push buttons carry the ids of their commands, in this order.
 constexpr int PushButtonIds[5] = {CmdStartRecording, CmdStopRecording, CmdPlay, CmdLoop, CmdStopPlaying};
+inline constexpr const char* PushButtonTexts[5] = {"开始录制", "停止录制", "开始播放", "循环播放", "停止播放"};

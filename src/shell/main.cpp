@@ -3,9 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "shell/app.h"
 #include "shell/instruments.h"
 #include "shell/main_window.h"
+#include "shell/system_text.h"
 
 static HBITMAP gSplashPicture;
 static BITMAP gSplashSize;
@@ -18,7 +21,7 @@ static LRESULT CALLBACK SplashWindowProc(HWND window, UINT message, WPARAM wPara
         return 0;
     case WM_TIMER:
         KillTimer(window, 1);
-        SendMessageA(window, WM_CLOSE, 0, 0);
+        SendMessageW(window, WM_CLOSE, 0, 0);
         return 0;
     case WM_DESTROY:
         KillTimer(window, 1);
@@ -39,21 +42,27 @@ static LRESULT CALLBACK SplashWindowProc(HWND window, UINT message, WPARAM wPara
         return 0;
     }
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
-static bool RegisterWindowClass(const char* name, WNDPROC procedure, HCURSOR cursor, HBRUSH background)
+static bool RegisterWindowClass(const WCHAR* name, WNDPROC procedure, HCURSOR cursor, HBRUSH background)
 {
-    WNDCLASSA wc = {};
+    WNDCLASSW wc = {};
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = procedure;
     wc.hInstance = gInstance;
-    wc.hIcon = LoadIconA(gInstance, "QF");
+    wc.hIcon = LoadIconW(gInstance, L"QF");
     wc.hCursor = cursor;
     wc.hbrBackground = background;
     wc.lpszClassName = name;
-    return RegisterClassA(&wc) != 0;
+    return RegisterClassW(&wc) != 0;
+}
+
+// The windows' title, the program's name.
+static void ProgramTitleText(WCHAR title[16])
+{
+    ProgramTextToSystem(ProgramTitle, -1, title, 16);
 }
 
 // The splash stage: its own window class and message loop, until the
@@ -64,20 +73,22 @@ static bool ShowSplash(int showCommand)
     GetObjectA(gSplashPicture, sizeof(gSplashSize), &gSplashSize);
     int x = (GetSystemMetrics(SM_CXSCREEN) - gSplashSize.bmWidth) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - gSplashSize.bmHeight) / 2;
-    if (!RegisterWindowClass("Cover", SplashWindowProc, LoadCursor(nullptr, IDC_WAIT),
+    if (!RegisterWindowClass(L"Cover", SplashWindowProc, LoadCursor(nullptr, IDC_WAIT),
                              (HBRUSH)GetStockObject(WHITE_BRUSH))) {
-        MessageBoxA(nullptr, "This program requires Windows NT!", "Cover", MB_ICONERROR);
+        ProgramMessageBox(nullptr, "This program requires Windows NT!", "Cover", MB_ICONERROR);
         return false;
     }
-    HWND splash = CreateWindowExA(0, "Cover", "琴坊", WS_POPUP | WS_BORDER, x, y, gSplashSize.bmWidth,
+    WCHAR title[16];
+    ProgramTitleText(title);
+    HWND splash = CreateWindowExW(0, L"Cover", title, WS_POPUP | WS_BORDER, x, y, gSplashSize.bmWidth,
                                   gSplashSize.bmHeight, nullptr, nullptr, gInstance, nullptr);
     if (splash) {
         ShowWindow(splash, showCommand);
         UpdateWindow(splash);
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     DeleteObject(gSplashPicture);
@@ -104,7 +115,7 @@ static HWND CreateToolbar(HWND window)
 {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
     InitCommonControlsEx(&icc);
-    return CreateWindowExA(WS_EX_TOOLWINDOW, TOOLBARCLASSNAMEA, nullptr, WS_CHILD | TBSTYLE_FLAT, 0, 0, 0, 0, window,
+    return CreateWindowExW(WS_EX_TOOLWINDOW, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | TBSTYLE_FLAT, 0, 0, 0, 0, window,
                            nullptr, gInstance, nullptr);
 }
 
@@ -113,7 +124,7 @@ static void FillToolbar(HWND toolbar, HIMAGELIST* images, HBITMAP* picture)
     *images = ImageList_Create(32, 32, ILC_COLOR4, 0, 13);
     *picture = LoadBitmapA(gInstance, MAKEINTRESOURCEA(107));
     ImageList_Add(*images, *picture, nullptr);
-    SendMessageA(toolbar, TB_SETIMAGELIST, 0, (LPARAM)*images);
+    SendMessageW(toolbar, TB_SETIMAGELIST, 0, (LPARAM)*images);
     TBBUTTON buttons[14] = {};
     for (int i = 0; i < 14; i++) {
         buttons[i].iBitmap = i;
@@ -121,12 +132,23 @@ static void FillToolbar(HWND toolbar, HIMAGELIST* images, HBITMAP* picture)
         buttons[i].fsState = TBSTATE_ENABLED;
         buttons[i].fsStyle = TBSTYLE_BUTTON;
     }
-    SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(toolbar, TB_ADDBUTTONSA, 14, (LPARAM)buttons);
+    SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(toolbar, TB_ADDBUTTONSW, 14, (LPARAM)buttons);
     ShowWindow(toolbar, SW_SHOWMAXIMIZED);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
+// The text after the program's name on the command line, as UTF-8 (a file
+// name in any script, whatever the system's code page).
+static const char* CommandLineText()
+{
+    const WCHAR* arguments = CommandLineArguments(GetCommandLineW());
+    size_t size = 4 * wcslen(arguments) + 1;
+    char* text = (char*)malloc(size);
+    if (!text || !NameFromSystem(arguments, text, size)) return "";
+    return text; // kept for the whole run
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     gInstance = instance;
     // Playback keeps its pace while the window is hidden; older systems
@@ -136,13 +158,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     if (!ShowSplash(showCommand)) return 0;
 
     LoadPictures();
-    gCommandLine = commandLine ? commandLine : "";
-    if (!RegisterWindowClass("QF", MainWindowProc, LoadCursor(nullptr, IDC_ARROW),
+    gCommandLine = CommandLineText();
+    if (!RegisterWindowClass(L"QF", MainWindowProc, LoadCursor(nullptr, IDC_ARROW),
                              CreateSolidBrush(gBackgroundColor & 0xFFFFFF))) {
-        MessageBoxA(nullptr, "This program requires Windows NT!", "QF", MB_ICONERROR);
+        ProgramMessageBox(nullptr, "This program requires Windows NT!", "QF", MB_ICONERROR);
         return 0;
     }
-    HWND window = CreateWindowExA(0, "QF", "琴坊", WS_OVERLAPPEDWINDOW, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+    WCHAR title[16];
+    ProgramTitleText(title);
+    HWND window = CreateWindowExW(0, L"QF", title, WS_OVERLAPPEDWINDOW, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                   GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, gInstance, nullptr);
     if (!window) {
         DeleteObject(gInstrumentStrip);
@@ -157,14 +181,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     HBITMAP toolbarPicture = nullptr;
     FillToolbar(toolbar, &images, &toolbarPicture);
 
-    HACCEL accelerators = LoadAcceleratorsA(gInstance, "QF");
+    HACCEL accelerators = LoadAcceleratorsW(gInstance, L"QF");
     MSG msg = {};
     int status;
-    while ((status = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+    while ((status = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
         if (status == -1) break;
-        if (!TranslateAcceleratorA(window, accelerators, &msg)) {
+        if (!TranslateAcceleratorW(window, accelerators, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
 

@@ -11,13 +11,13 @@
 #include "shell/app.h"
 #include "shell/layout.h"
 #include "shell/menu.h"
+#include "shell/system_text.h"
 
 static HWND gVelocityBar;
 static HWND gPitchBendBar;
 static HWND gButtons[5];
 static WNDPROC gButtonProcs[5]; // the buttons' own procedures, by id - 1283
-
-static constexpr const char* ButtonTexts[5] = {"开始录制", "停止录制", "开始播放", "循环播放", "停止播放"};
+static HFONT gButtonFont;        // where the stock font may lack the texts' glyphs
 
 static void KeyboardFocusLeft(HWND window);
 
@@ -40,25 +40,28 @@ static LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wPa
         }
     } else if (message == WM_KEYDOWN) {
         SetFocus(parent);
-        SendMessageA(parent, WM_KEYDOWN, wParam, lParam);
+        SendMessageW(parent, WM_KEYDOWN, wParam, lParam);
     } else if (message == WM_KEYUP) {
         // A key that went down before the button took the focus.
-        SendMessageA(parent, WM_KEYUP, wParam, lParam);
+        SendMessageW(parent, WM_KEYUP, wParam, lParam);
     } else if (message == WM_CHAR && wParam == 27) {
         // The character of the key that moved the focus was made for the
         // button: Esc still reaches the instrument.
-        SendMessageA(parent, WM_CHAR, wParam, lParam);
+        SendMessageW(parent, WM_CHAR, wParam, lParam);
     }
-    int index = GetWindowLongA(button, GWL_ID) - PushButtonIds[0];
+    int index = GetWindowLongW(button, GWL_ID) - PushButtonIds[0];
     WNDPROC previous = index >= 0 && index < 5 ? gButtonProcs[index] : nullptr;
-    return previous ? CallWindowProcA(previous, button, message, wParam, lParam)
-                    : DefWindowProcA(button, message, wParam, lParam);
+    return previous ? CallWindowProcW(previous, button, message, wParam, lParam)
+                    : DefWindowProcW(button, message, wParam, lParam);
 }
 
-static HWND CreateChild(HWND window, const char* cls, const char* text, DWORD style, int id)
+// text is a text of the program.
+static HWND CreateChild(HWND window, const WCHAR* cls, const char* text, DWORD style, int id)
 {
-    return CreateWindowA(cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window, (HMENU)(INT_PTR)id, gInstance,
-                         nullptr);
+    WCHAR wide[32];
+    ProgramTextToSystem(text, -1, wide, 32);
+    return CreateWindowExW(0, cls, text ? wide : nullptr, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window,
+                           (HMENU)(INT_PTR)id, gInstance, nullptr);
 }
 
 static LRESULT CreateMainWindow(HWND window)
@@ -72,22 +75,25 @@ static LRESULT CreateMainWindow(HWND window)
     gLayout.charHeight = m.cy;
     ReleaseDC(window, dc);
 
-    gVelocityBar = CreateChild(window, "scrollbar", nullptr, SBS_VERT, VelocityBarId);
+    gVelocityBar = CreateChild(window, L"scrollbar", nullptr, SBS_VERT, VelocityBarId);
     SetScrollRange(gVelocityBar, SB_CTL, 1, 127, FALSE);
     SetScrollPos(gVelocityBar, SB_CTL, 128 - gSettings.velocity, FALSE);
-    gPitchBendBar = CreateChild(window, "scrollbar", nullptr, SBS_VERT, PitchBendBarId);
+    gPitchBendBar = CreateChild(window, L"scrollbar", nullptr, SBS_VERT, PitchBendBarId);
     SetScrollRange(gPitchBendBar, SB_CTL, 1, 16383, FALSE);
     SetScrollPos(gPitchBendBar, SB_CTL, 16383 - PitchBendRest, TRUE);
 
-    for (int i = 0; i < 5; i++) gButtons[i] = CreateChild(window, "button", ButtonTexts[i], 0, PushButtonIds[i]);
+    for (int i = 0; i < 5; i++)
+        gButtons[i] = CreateChild(window, L"button", PushButtonTexts[i], 0, PushButtonIds[i]);
+    gButtonFont = NewProgramTextFont(GetStockObject(SYSTEM_FONT));
+    for (int i = 0; i < 5 && gButtonFont; i++) SendMessageW(gButtons[i], WM_SETFONT, (WPARAM)gButtonFont, FALSE);
     for (int i = 0; i < 5; i++) EnableWindow(gButtons[i], i == 0);
     for (int i = 0; i < 5; i++)
-        gButtonProcs[i] = (WNDPROC)SetWindowLongPtrA(gButtons[i], GWLP_WNDPROC, (LONG_PTR)ButtonSubclassProc);
+        gButtonProcs[i] = (WNDPROC)SetWindowLongPtrW(gButtons[i], GWLP_WNDPROC, (LONG_PTR)ButtonSubclassProc);
 
     unsigned devices = MidiOutDeviceCount();
     if (devices == 0) {
         MessageBeep(MB_ICONHAND);
-        MessageBoxA(window, "No MIDI output devices!", "QF", MB_ICONERROR);
+        ProgramMessageBox(window, "No MIDI output devices!", "QF", MB_ICONERROR);
         return -1;
     }
     SetMenu(window, BuildMainMenu(devices));
@@ -97,7 +103,7 @@ static LRESULT CreateMainWindow(HWND window)
         CheckCommand(CmdSwitchOff, false);
     } else {
         MessageBeep(MB_ICONEXCLAMATION);
-        MessageBoxA(window, "Cannot open MIDI device", "QF", MB_ICONEXCLAMATION);
+        ProgramMessageBox(window, "Cannot open MIDI device", "QF", MB_ICONEXCLAMATION);
     }
 
     // The recording named on the command line, and the caption.
@@ -120,9 +126,11 @@ void LayoutChildren(int width, int height)
 
 static void DestroyMainWindow(HWND window)
 {
-    SendMessageA(window, WM_COMMAND, CmdSwitchOff, 0);
+    SendMessageW(window, WM_COMMAND, CmdSwitchOff, 0);
     ShutdownPlayback();
     ReleaseRecordingEvents();
+    if (gButtonFont) DeleteObject(gButtonFont); // the buttons paint no more
+    gButtonFont = nullptr;
     PostQuitMessage(0);
 }
 
@@ -160,7 +168,7 @@ static void MouseUp(HWND window, bool releaseCapture)
     if (gSettings.mouseKey >= KeyMapSize) return;
     int index = gSettings.mouseKey;
     gSettings.mouseKey = NoMouseKey;
-    SendMessageA(window, WM_KEYUP, 0, (LPARAM)index * 65536);
+    SendMessageW(window, WM_KEYUP, 0, (LPARAM)index * 65536);
     if (releaseCapture && GetCapture() == window) ReleaseCapture();
 }
 
@@ -188,7 +196,7 @@ static void MouseDown(HWND window, LPARAM lParam)
     if (index < 0) return;
     SetCapture(window);
     gSettings.mouseKey = index;
-    SendMessageA(window, WM_KEYDOWN, 0, (LPARAM)index * 65536);
+    SendMessageW(window, WM_KEYDOWN, 0, (LPARAM)index * 65536);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -250,6 +258,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     default:
         if (PlaybackWindowMessage(window, message, wParam, lParam, &result)) return result;
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }

@@ -7,6 +7,7 @@
 #include "engine/performance.h"
 #include "shell/app.h"
 #include "shell/instruments.h"
+#include "shell/system_text.h"
 
 // The key items in menu order, with their accelerators.
 struct KeyItem {
@@ -32,22 +33,18 @@ const char* KeyMenuText(int keyId)
     return nullptr;
 }
 
-struct MenuItem {
-    int id;
-    const char* text;
-};
+// Appends an item whose text is a text of the program.
+static void AppendProgramItem(HMENU menu, UINT flags, UINT_PTR id, const char* text)
+{
+    WCHAR wide[128];
+    ProgramTextToSystem(text, -1, wide, 128);
+    AppendMenuW(menu, flags, id, wide);
+}
 
-static constexpr MenuItem RecordingItems[] = {
-    {CmdStartRecording, "开始录制(&R)"}, {CmdStopRecording, "停止录制(&E)"}, {CmdPlay, "开始播放(&P)"},
-    {CmdLoop, "循环播放(&L)"},           {CmdStopPlaying, "停止播放(&O)"},   {CmdSave, "保存录音文件(&S)"},
-    {CmdSaveAs, "录音文件另存为(&A)"},   {CmdExport, "导出为Midi格式文件(&C)"}, {CmdLoad, "载入录音文件(&L)"},
-};
-
-static HMENU SwitchMenu()
+static HMENU ItemsMenu(const MenuItem* items, int count)
 {
     HMENU menu = CreatePopupMenu();
-    AppendMenuA(menu, MF_STRING, CmdSwitchOn, "打开(&O)\tAlt+O");
-    AppendMenuA(menu, MF_STRING | MF_CHECKED, CmdSwitchOff, "关闭(&C)\tAlt+C");
+    for (int i = 0; i < count; i++) AppendProgramItem(menu, MF_STRING, items[i].id, items[i].text);
     return menu;
 }
 
@@ -60,10 +57,10 @@ static HMENU InstrumentMenu()
         for (int i = 0; i < 8; i++) {
             int program = 8 * f + i;
             wsprintfA(text, "&%d.\t%s", i + 1, InstrumentTable[f].instruments[i]);
-            AppendMenuA(family, MF_STRING | (program == 0 ? MF_CHECKED : 0), CmdInstrumentBase + program, text);
+            AppendProgramItem(family, MF_STRING | (program == 0 ? MF_CHECKED : 0), CmdInstrumentBase + program, text);
         }
         wsprintfA(text, "&%c.\t%s", 'A' + f, InstrumentTable[f].name);
-        AppendMenuA(menu, MF_POPUP, (UINT_PTR)family, text);
+        AppendProgramItem(menu, MF_POPUP, (UINT_PTR)family, text);
     }
     return menu;
 }
@@ -72,7 +69,7 @@ static HMENU KeyMenu()
 {
     HMENU menu = CreatePopupMenu();
     for (const KeyItem& item : KeyItems)
-        AppendMenuA(menu, MF_STRING | (item.keyId == DefaultKeyId ? MF_CHECKED : 0), item.keyId, item.text);
+        AppendProgramItem(menu, MF_STRING | (item.keyId == DefaultKeyId ? MF_CHECKED : 0), item.keyId, item.text);
     return menu;
 }
 
@@ -81,27 +78,28 @@ static HMENU RecordingMenu()
     HMENU menu = CreatePopupMenu();
     for (const MenuItem& item : RecordingItems) {
         bool enabled = item.id == CmdStartRecording || item.id == CmdLoad;
-        AppendMenuA(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), item.id, item.text);
+        AppendProgramItem(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), item.id, item.text);
     }
     return menu;
 }
 
-static HMENU FunctionMenu()
+// The devices' names are the system's, in its ANSI code page.
+static void AppendDeviceItem(HMENU menu, UINT_PTR id, const char* name)
 {
-    HMENU menu = CreatePopupMenu();
-    AppendMenuA(menu, MF_STRING, CmdAutoBass, "自动增加低音(&C)");
-    return menu;
+    WCHAR wide[64];
+    AnsiTextToSystem(name, wide, 64);
+    AppendMenuW(menu, MF_STRING, id, wide);
 }
 
 static HMENU DeviceMenu(unsigned deviceCount)
 {
     HMENU menu = CreatePopupMenu();
     char name[64];
-    if (MapperAvailable(name, sizeof(name))) AppendMenuA(menu, MF_STRING, CmdMapper, name);
+    if (MapperAvailable(name, sizeof(name))) AppendDeviceItem(menu, CmdMapper, name);
     for (unsigned d = 0; d < deviceCount && d < 256; d++) {
         // An unreadable name still gets its item, so every id below the count is offered.
         if (!MidiOutDeviceName((int)d, name, sizeof(name))) wsprintfA(name, "MIDI %u", d);
-        AppendMenuA(menu, MF_STRING, CmdDeviceBase + d, name);
+        AppendDeviceItem(menu, CmdDeviceBase + d, name);
     }
     CheckMenuItem(menu, 0, MF_BYPOSITION | MF_CHECKED);
     return menu;
@@ -113,29 +111,18 @@ static HMENU ChannelMenu()
     char text[8];
     for (int c = 0; c < 15; c++) {
         wsprintfA(text, "%d", c + 1);
-        AppendMenuA(menu, MF_STRING | (c == 0 ? MF_CHECKED : 0), CmdChannelBase + c, text);
+        AppendProgramItem(menu, MF_STRING | (c == 0 ? MF_CHECKED : 0), CmdChannelBase + c, text);
     }
-    return menu;
-}
-
-static HMENU HelpMenu()
-{
-    HMENU menu = CreatePopupMenu();
-    AppendMenuA(menu, MF_STRING, CmdHelp, "帮助(&H)");
-    AppendMenuA(menu, MF_STRING, CmdAbout, "关于(&A)");
     return menu;
 }
 
 HMENU BuildMainMenu(unsigned deviceCount)
 {
+    HMENU popups[8] = {ItemsMenu(SwitchItems, 2),        InstrumentMenu(), KeyMenu(),
+                       RecordingMenu(),                   ItemsMenu(FunctionItems, 1),
+                       DeviceMenu(deviceCount),           ChannelMenu(),    ItemsMenu(HelpItems, 2)};
+    CheckMenuItem(popups[0], CmdSwitchOff, MF_BYCOMMAND | MF_CHECKED);
     HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)SwitchMenu(), "开关(&1)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)InstrumentMenu(), "乐器(&2)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)KeyMenu(), "调式(&3)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)RecordingMenu(), "录音(&4)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)FunctionMenu(), "功能(&5)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)DeviceMenu(deviceCount), "设备(&6)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)ChannelMenu(), "声道(&7)");
-    AppendMenuA(bar, MF_POPUP, (UINT_PTR)HelpMenu(), "帮助(&8)");
+    for (int i = 0; i < 8; i++) AppendProgramItem(bar, MF_POPUP, (UINT_PTR)popups[i], MenuBarTitles[i]);
     return bar;
 }

@@ -7,20 +7,19 @@
 //   qftool jianpu SCORE.txt OUT.qfi               (a jianpu score as a recording)
 //   qftool keys FILE.qfi                          (the keys to press, line by line)
 //
+// File names are UTF-8, and so is every message, on every platform.
 // Exit status 0 on success, 1 otherwise.
 #include <cctype>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "files/midi_export.h"
 #include "files/recording_file.h"
+#include "tools/console.h"
 #include "tools/jianpu.h"
-
-#ifndef _WIN32
-#include <iconv.h>
-#endif
 
 namespace {
 
@@ -32,36 +31,47 @@ constexpr const char* UsageText =
     "       qftool keys FILE.qfi\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
 
+// Writes a message (UTF-8, printf's format) to standard error.
+void Complain(const char* format, ...)
+{
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n < 0) return;
+    if ((size_t)n < sizeof text) {
+        WriteConsoleText(stderr, text);
+        return;
+    }
+    // A long file name: the whole message all the same.
+    char* whole = (char*)malloc((size_t)n + 1);
+    if (!whole) return;
+    va_start(args, format);
+    vsnprintf(whole, (size_t)n + 1, format, args);
+    va_end(args);
+    WriteConsoleText(stderr, whole);
+    free(whole);
+}
+
 int Usage()
 {
-    fputs(UsageText, stderr);
+    WriteConsoleText(stderr, UsageText);
     return 1;
 }
 
 // Prints a reader or writer message with the file name filled in. The
-// messages are GBK text; on Linux they are turned into UTF-8 first.
+// messages are the program's GBK texts, turned into UTF-8 first.
 void ShowFileMessage(const char* format, const char* fileName)
 {
-#ifdef _WIN32
-    fprintf(stderr, format, fileName);
-    fputc('\n', stderr);
-#else
     char converted[256];
-    bool done = false;
-    iconv_t cd = iconv_open("UTF-8", "GBK");
-    if (cd != (iconv_t)-1) {
-        char* in = const_cast<char*>(format);
-        size_t inLeft = strlen(format);
-        char* out = converted;
-        size_t outLeft = sizeof converted - 1;
-        done = iconv(cd, &in, &inLeft, &out, &outLeft) != (size_t)-1 && inLeft == 0;
-        *out = 0;
-        iconv_close(cd);
+    if (!ProgramTextToUtf8(format, converted, sizeof converted)) {
+        Complain("qftool: %s\n", fileName);
+        return;
     }
     // The format holds one "%s" and nothing else that printf reads.
-    fprintf(stderr, done ? converted : format, fileName);
-    fputc('\n', stderr);
-#endif
+    strcat(converted, "\n");
+    Complain(converted, fileName);
 }
 
 // A whole decimal number within [low, high].
@@ -106,7 +116,7 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
         const char* arg = argv[i];
         if (strcmp(arg, "--key") == 0 || strcmp(arg, "--instrument") == 0 || strcmp(arg, "--bass") == 0) {
             if (i + 1 >= argc) {
-                fprintf(stderr, "qftool: %s needs a value\n", arg);
+                Complain("qftool: %s needs a value\n", arg);
                 return false;
             }
             const char* value = argv[++i];
@@ -122,15 +132,15 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
                 a->hasBass = true;
             }
             if (!ok) {
-                fprintf(stderr, "qftool: bad or repeated option %s %s\n", arg, value);
+                Complain("qftool: bad or repeated option %s %s\n", arg, value);
                 return false;
             }
         } else if (arg[0] == '-' && arg[1] == '-') {
-            fprintf(stderr, "qftool: unknown option %s\n", arg);
+            Complain("qftool: unknown option %s\n", arg);
             return false;
         } else {
             if (a->positionalCount >= maxPositional) {
-                fprintf(stderr, "qftool: unexpected argument %s\n", arg);
+                Complain("qftool: unexpected argument %s\n", arg);
                 return false;
             }
             a->positional[a->positionalCount++] = arg;
@@ -177,7 +187,7 @@ int ExportCommand(int argc, char** argv)
     int written = ExportMidiFile(data.events, data.eventCount, keyId, instrument, autoBass, a.positional[1]);
     free(data.events);
     if (!written) {
-        fprintf(stderr, "qftool: cannot export %s to %s\n", a.positional[0], a.positional[1]);
+        Complain("qftool: cannot export %s to %s\n", a.positional[0], a.positional[1]);
         return 1;
     }
     return 0;
@@ -251,7 +261,7 @@ int WriteCommand(int argc, char** argv)
             continue;
         RecordedEvent e;
         if (n != 4 || !ParseEventLine(words, &e)) {
-            fprintf(stderr, "qftool: line %lu is no event line\n", lineNumber);
+            Complain("qftool: line %lu is no event line\n", lineNumber);
             free(events);
             return 1;
         }
@@ -260,7 +270,7 @@ int WriteCommand(int argc, char** argv)
             RecordedEvent* more =
                 grown > capacity ? (RecordedEvent*)realloc(events, (size_t)grown * sizeof *events) : nullptr;
             if (!more) {
-                fprintf(stderr, "qftool: out of memory\n");
+                Complain("qftool: out of memory\n");
                 free(events);
                 return 1;
             }
@@ -271,7 +281,7 @@ int WriteCommand(int argc, char** argv)
     }
     // A recording file holds at least one event; the program refuses any other.
     if (count == 0) {
-        fprintf(stderr, "qftool: no event lines on standard input\n");
+        Complain("qftool: no event lines on standard input\n");
         return 1;
     }
     const char* message = WriteRecordingFile(events, count, (int32_t)a.key, a.hasBass ? (int)a.bass : 0,
@@ -287,7 +297,7 @@ int WriteCommand(int argc, char** argv)
 // Reads a whole file into memory (from malloc); nullptr when it cannot.
 uint8_t* ReadWholeFile(const char* path, size_t* size)
 {
-    FILE* file = fopen(path, "rb");
+    FILE* file = OpenPathFile(path, "rb");
     if (!file) return nullptr;
     uint8_t* bytes = nullptr;
     size_t used = 0, capacity = 0;
@@ -325,7 +335,7 @@ int JianpuCommand(int argc, char** argv)
     size_t size = 0;
     uint8_t* bytes = ReadWholeFile(argv[0], &size);
     if (!bytes) {
-        fprintf(stderr, "qftool: cannot read %s\n", argv[0]);
+        Complain("qftool: cannot read %s\n", argv[0]);
         return 1;
     }
     Score score;
@@ -339,7 +349,7 @@ int JianpuCommand(int argc, char** argv)
         FreeScore(&score);
     }
     if (!ok) {
-        fprintf(stderr, "%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
+        Complain("%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
         return 1;
     }
     // Written only now that the whole score has converted.
@@ -364,8 +374,10 @@ int KeysCommand(int argc, char** argv)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main(int nativeCount, char** nativeArguments)
 {
+    int argc = 0;
+    char** argv = ConsoleArguments(nativeCount, nativeArguments, &argc);
     if (argc < 2) return Usage();
     if (strcmp(argv[1], "info") == 0) return InfoCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);

@@ -4,7 +4,13 @@
 add_library(qftools STATIC ${CMAKE_SOURCE_DIR}/src/tools/jianpu.cpp)
 target_link_libraries(qftools PUBLIC qfcore)
 
-add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp)
+# The console platform: the command line and the messages in UTF-8.
+if(WIN32)
+  set(QF_CONSOLE_SOURCE ${CMAKE_SOURCE_DIR}/src/tools/console_win.cpp)
+else()
+  set(QF_CONSOLE_SOURCE ${CMAKE_SOURCE_DIR}/src/tools/console_posix.cpp)
+endif()
+add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp ${QF_CONSOLE_SOURCE})
 target_link_libraries(qftool PRIVATE qftools)
 if(WIN32)
   target_link_options(qftool PRIVATE -static -s)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qftool.exe under Wine against the native qftool on the same inputs: the
-# same output (the Windows tool writes the program's GBK text), the same exit
-# status, and the same .qfi and .mid bytes.
+# same output and messages byte for byte (both write UTF-8), the same exit
+# status, and the same .qfi and .mid bytes, for file names in any script.
 # usage: qftool_exe.sh NATIVE_QFTOOL WINDOWS_QFTOOL WORK_DIR   (Wine prepared)
 set -u
 native=$1 windows=$2 work=$3
@@ -18,7 +18,7 @@ both() { # input, arguments...
     (cd "$work/native" && printf '%s' "$input" | "$native" "$@" >out.txt 2>err.txt; echo $? >status.txt)
     (cd "$work/windows" && printf '%s' "$input" | $wine "$windows" "$@" >out.raw 2>err.raw; echo $? >status.txt
      tr -d '\r' <out.raw >out.txt
-     tr -d '\r' <err.raw | iconv -f GBK -t UTF-8 >err.txt 2>/dev/null || cp err.raw err.txt)
+     tr -d '\r' <err.raw >err.txt)
     local what="qftool $*"
     cmp -s "$work/native/status.txt" "$work/windows/status.txt" ||
         fail "$what: exit status $(cat "$work/native/status.txt") natively, $(cat "$work/windows/status.txt") under Wine"
@@ -46,6 +46,12 @@ both "" export song.qfi song.mid
 same_file song.mid
 both "" export song.qfi plain.mid --key 1314 --instrument 40 --bass 0
 same_file plain.mid
+# A name beyond GBK: written, read and exported under it; and named in a message.
+both "$events" write "歌曲 ♫.qfi" --key 1297
+same_file "歌曲 ♫.qfi"
+both "" export "歌曲 ♫.qfi" "歌曲 ♫.mid"
+same_file "歌曲 ♫.mid"
+both "" info "缺 ♫.qfi"
 # Failures: the same message and status from both.
 both "" info missing.qfi
 printf 'RIFF\004\000\000\000WAVE' >"$work/native/wave.qfi"

@@ -2,7 +2,8 @@
 // line, the caption, the file messages, a failed and a plain save, the
 // question whose save fails, the start-up load of good, odd and damaged
 // files, and the safe replacement of a file, in a deep folder too. Message
-// boxes are answered by a second thread that reads them.
+// boxes are answered by a second thread that reads them. File names are
+// UTF-8 (u8 literals); what the windows show is read as UTF-16.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -26,6 +27,15 @@
 
 namespace {
 
+// A UTF-8 text as UTF-16, converted by the system.
+std::wstring Wide(const std::string& utf8)
+{
+    std::wstring out(utf8.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &out[0], (int)out.size());
+    out.resize(n > 0 ? (size_t)n : 0);
+    return out;
+}
+
 // Answers the next message boxes captioned "QF" with the given buttons, in
 // order, and keeps the text of each.
 class BoxAnswerer {
@@ -37,7 +47,7 @@ public:
     ~BoxAnswerer() { Finish(); }
 
     // Waits until every box has been answered (or 10 s passed); the texts seen.
-    std::vector<std::string> Finish()
+    std::vector<std::wstring> Finish()
     {
         if (worker_.joinable()) worker_.join();
         return texts_;
@@ -49,13 +59,13 @@ private:
         DWORD end = GetTickCount() + 10000;
         HWND last = nullptr;
         while (texts_.size() < buttons_.size() && GetTickCount() < end) {
-            HWND box = FindWindowA("#32770", "QF");
+            HWND box = FindWindowW(L"#32770", L"QF");
             if (!box || box == last || !IsWindowVisible(box)) {
                 Sleep(10);
                 continue;
             }
-            char text[1024] = "";
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            WCHAR text[1024] = L"";
+            GetDlgItemTextW(box, 0xFFFF, text, 1024);
             texts_.push_back(text);
             PostMessageA(box, WM_COMMAND, (WPARAM)buttons_[texts_.size() - 1], 0);
             while (IsWindow(box) && GetTickCount() < end) Sleep(10);
@@ -64,20 +74,20 @@ private:
     }
 
     std::vector<int> buttons_;
-    std::vector<std::string> texts_;
+    std::vector<std::wstring> texts_;
     std::thread worker_;
 };
 
 LRESULT CALLBACK DocumentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == CmdSave) return SaveCommand(window, CmdSave);
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::string Caption(HWND window)
+std::wstring Caption(HWND window)
 {
-    char text[600] = "";
-    GetWindowTextA(window, text, sizeof text);
+    WCHAR text[600] = L"";
+    GetWindowTextW(window, text, 600);
     return text;
 }
 
@@ -107,19 +117,19 @@ protected:
     {
         static bool registered = false;
         if (!registered) {
-            WNDCLASSA wc = {};
+            WNDCLASSW wc = {};
             wc.lpfnWndProc = DocumentWindowProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "QFDocumentTest";
-            RegisterClassA(&wc);
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"QFDocumentTest";
+            RegisterClassW(&wc);
             registered = true;
         }
         HMENU bar = CreateMenu();
         HMENU items = CreatePopupMenu();
         for (int id = 1282; id <= 1333; id++) AppendMenuA(items, MF_STRING, id, "x");
         AppendMenuA(bar, MF_POPUP, (UINT_PTR)items, "d");
-        window = CreateWindowA("QFDocumentTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, bar,
-                               GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowW(L"QFDocumentTest", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, bar,
+                               GetModuleHandleW(nullptr), nullptr);
         savedMain = gMainWindow;
         gMainWindow = window;
         ResetPerformanceSettings();
@@ -161,7 +171,7 @@ TEST(CommandLinePath, BlanksAndOnePairOfQuotesGo)
         {"\"", "\""},                        // a lone quote is no pair
         {"\"a.qfi\" b", "\"a.qfi\" b"},       // not enclosing: taken as it is
         {"\"\"a.qfi\"\"", "\"a.qfi\""},       // one pair only
-        {"C:\\曲子 1.qfi", "C:\\曲子 1.qfi"},
+        {u8"C:\\曲子 ♫.qfi", u8"C:\\曲子 ♫.qfi"},
     };
     for (const Case& c : cases) {
         char path[FilePathSize] = "untouched";
@@ -173,35 +183,50 @@ TEST(CommandLinePath, BlanksAndOnePairOfQuotesGo)
 TEST(CommandLinePath, TheLongestPathThatFitsTheBuffers)
 {
     char path[FilePathSize];
-    std::string fits(FilePathSize - 1, 'x');
+    std::string fits(259, 'x');
     EXPECT_TRUE(CommandLinePath(fits.c_str(), path));
     EXPECT_EQ(fits, path);
     EXPECT_TRUE(CommandLinePath(("\"" + fits + "\"").c_str(), path)); // the quotes do not count
     EXPECT_EQ(fits, path);
     EXPECT_FALSE(CommandLinePath((fits + "y").c_str(), path));
     EXPECT_FALSE(CommandLinePath(std::string(40000, 'z').c_str(), path));
+    // The limit counts UTF-16 units as the system does: 259 characters of
+    // three UTF-8 bytes each fit, 129 of four bytes (two units each) and one
+    // more unit do not.
+    std::string wide;
+    for (int i = 0; i < 259; i++) wide += u8"♫";
+    EXPECT_TRUE(CommandLinePath(wide.c_str(), path));
+    EXPECT_EQ(wide, path);
+    std::string pairs = "x";
+    for (int i = 0; i < 129; i++) pairs += u8"𝄞";
+    EXPECT_TRUE(CommandLinePath(pairs.c_str(), path));
+    EXPECT_FALSE(CommandLinePath((pairs + "x").c_str(), path));
 }
 
 TEST_F(Document, CaptionNamesTheDocumentOrSaysUntitled)
 {
     SetDocumentTitle(window, "");
-    EXPECT_EQ("琴坊 - [未命名]", Caption(window));
-    SetDocumentTitle(window, "曲子.qfi");
-    EXPECT_EQ("琴坊 - [曲子.qfi]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [未命名]", Caption(window));
+    // A name beyond GBK and beyond the BMP (kept out of the check's own
+    // text, which is GBK).
+    SetDocumentTitle(window, u8"歌曲 ♫𝄞.qfi");
+    const std::wstring caption = L"琴坊 - [歌曲 ♫𝄞.qfi]";
+    EXPECT_EQ(caption, Caption(window));
 }
 
 TEST_F(Document, FileMessagesFillInTheNameOrUntitled)
 {
     BoxAnswerer answers({IDOK, IDOK, IDOK});
     ShowFileError(window, CannotReadFileMessage, "");
-    ShowFileError(window, NotStandardFileMessage, "a.qfi");
-    std::string lead(FilePathSize - 3, 'x');
-    ShowFileError(window, CannotOpenFileMessage, (lead + "曲子曲子").c_str()); // cut between characters
-    std::vector<std::string> texts = answers.Finish();
+    ShowFileError(window, NotStandardFileMessage, u8"歌曲 ♫.qfi");
+    std::string lead(FilePathUnits - 3, 'x');
+    ShowFileError(window, CannotOpenFileMessage, (lead + u8"曲子曲子").c_str()); // 261 units, cut to 259
+    std::vector<std::wstring> texts = answers.Finish();
     ASSERT_EQ(3u, texts.size());
-    EXPECT_EQ("不能读取文件未命名.", texts[0]);
-    EXPECT_EQ("文件a.qfi不是标准的琴坊文件.", texts[1]);
-    EXPECT_EQ("不能找到或打开文件" + lead + "曲...." , texts[2]);
+    EXPECT_EQ(L"不能读取文件未命名.", texts[0]);
+    const std::wstring notStandard = L"文件歌曲 ♫.qfi不是标准的琴坊文件.";
+    EXPECT_EQ(notStandard, texts[1]);
+    EXPECT_EQ(L"不能找到或打开文件" + Wide(lead) + L"曲子....", texts[2]);
 }
 
 TEST_F(Document, FailedSaveLeavesTheDocumentUntitled)
@@ -214,11 +239,11 @@ TEST_F(Document, FailedSaveLeavesTheDocumentUntitled)
     EnableCommand(CmdSave, true);
     BoxAnswerer answers({IDOK});
     EXPECT_EQ(0, SaveCommand(window, CmdSave));
-    std::vector<std::string> texts = answers.Finish();
+    std::vector<std::wstring> texts = answers.Finish();
     ASSERT_EQ(1u, texts.size());
-    EXPECT_EQ("不能创建文件x.qfi.", texts[0]);
+    EXPECT_EQ(L"不能创建文件x.qfi.", texts[0]);
     EXPECT_EQ("", std::string(gDocument.fileTitle));
-    EXPECT_EQ("琴坊 - [未命名]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [未命名]", Caption(window));
     EXPECT_TRUE(gDocument.modified);
     EXPECT_FALSE(Grayed(window, CmdSave)) << "a failed save changes no enabled state";
 }
@@ -235,7 +260,7 @@ TEST_F(Document, PlainSaveWritesKeyAndAutoBassAndGreysSave)
     EXPECT_EQ(1, SaveCommand(window, CmdSave)); // a name already: no dialog
     EXPECT_FALSE(gDocument.modified);
     EXPECT_TRUE(Grayed(window, CmdSave));
-    EXPECT_EQ("琴坊 - [qf-document-save.qfi]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [qf-document-save.qfi]", Caption(window));
     RecordingFileData data;
     ASSERT_EQ(nullptr, ReadRecordingFile(path.c_str(), &data));
     EXPECT_EQ(3u, data.eventCount);
@@ -254,10 +279,10 @@ TEST_F(Document, YesWhoseSaveFailsCountsAsCancel)
     strcpy(gDocument.fileTitle, "y.qfi");
     BoxAnswerer answers({IDYES, IDOK});
     EXPECT_FALSE(MayDiscardDocument(window));
-    std::vector<std::string> texts = answers.Finish();
+    std::vector<std::wstring> texts = answers.Finish();
     ASSERT_EQ(2u, texts.size());
-    EXPECT_EQ("保存当前的变化在 y.qfi?", texts[0]);
-    EXPECT_EQ("不能创建文件y.qfi.", texts[1]);
+    EXPECT_EQ(L"保存当前的变化在 y.qfi?", texts[0]);
+    EXPECT_EQ(L"不能创建文件y.qfi.", texts[1]);
 
     // No lets the changes go; nothing unsaved asks nothing.
     BoxAnswerer no({IDNO});
@@ -269,12 +294,12 @@ TEST_F(Document, YesWhoseSaveFailsCountsAsCancel)
 
 TEST_F(Document, StartupLoadTakesKeyAndAutoBassButNotExport)
 {
-    std::string path = TempPath("qf start 曲.qfi");
+    std::string path = TempPath(u8"qf start 曲 ♫.qfi");
     RecordedEvent events[2] = {Event(0, 256, 30), Event(100, 257, 30)};
     ASSERT_EQ(nullptr, WriteRecordingFile(events, 2, 1302, 1, path.c_str()));
     EnableCommand(CmdExport, false);
     StartupLoad(window, ("\"" + path + "\"").c_str());
-    EXPECT_EQ("琴坊 - [" + path + "]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [" + Wide(path) + L"]", Caption(window));
     EXPECT_EQ(path, std::string(gDocument.filePath));
     EXPECT_EQ(2u, gRecording.count);
     EXPECT_EQ(2u, PlaybackCopyCount());
@@ -290,7 +315,7 @@ TEST_F(Document, StartupLoadTakesKeyAndAutoBassButNotExport)
     EXPECT_FALSE(Grayed(window, CmdLoop));
     EXPECT_TRUE(Grayed(window, CmdExport)) << "export follows with the end of the first play";
     EXPECT_TRUE(Grayed(window, CmdStopPlaying));
-    DeleteFileA(path.c_str());
+    DeleteFileW(Wide(path).c_str());
 }
 
 TEST_F(Document, StartupLoadOfAFileWithAnOddKeyKeepsTheKey)
@@ -303,7 +328,7 @@ TEST_F(Document, StartupLoadOfAFileWithAnOddKeyKeepsTheKey)
     EXPECT_EQ(1297, gSettings.keyId);
     EXPECT_TRUE(Checked(window, 1297));
     EXPECT_FALSE(Checked(window, 1306));
-    EXPECT_EQ("琴坊 - [" + path + "]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [" + Wide(path) + L"]", Caption(window));
     DeleteFileA(path.c_str());
 }
 
@@ -315,61 +340,70 @@ TEST_F(Document, StartupLoadFailuresLeaveTheRecordingAndSayUntitled)
     std::string tooLong(300, 'x');
     BoxAnswerer answers({IDOK, IDOK});
     StartupLoad(window, missing.c_str());
-    EXPECT_EQ("琴坊 - [未命名]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [未命名]", Caption(window));
     EXPECT_EQ("", std::string(gDocument.fileTitle));
     StartupLoad(window, tooLong.c_str());
-    std::vector<std::string> texts = answers.Finish();
+    std::vector<std::wstring> texts = answers.Finish();
     ASSERT_EQ(2u, texts.size());
-    EXPECT_EQ("不能找到或打开文件" + missing + ".", texts[0]);
-    EXPECT_EQ("不能找到或打开文件" + tooLong.substr(0, FilePathSize - 1) + "....", texts[1]);
-    EXPECT_EQ("琴坊 - [未命名]", Caption(window));
+    EXPECT_EQ(L"不能找到或打开文件" + Wide(missing) + L".", texts[0]);
+    EXPECT_EQ(L"不能找到或打开文件" + Wide(tooLong.substr(0, FilePathUnits - 1)) + L"....", texts[1]);
+    EXPECT_EQ(L"琴坊 - [未命名]", Caption(window));
     EXPECT_EQ(1u, gRecording.count);
     EXPECT_EQ(1297, gSettings.keyId);
 
     // Blanks only: untitled, and no message.
     StartupLoad(window, "  ");
-    EXPECT_EQ("琴坊 - [未命名]", Caption(window));
+    EXPECT_EQ(L"琴坊 - [未命名]", Caption(window));
 }
 
 } // namespace
 
-// A temporary name goes into the file's own folder, even when a double-byte
-// character of the path ends in the backslash byte (乗 is 81 5C in GBK).
+// A temporary name goes into the file's own folder, and whether it fits the
+// classic path length is counted in UTF-16 units, as the system counts, not
+// in the UTF-8 bytes of the name.
 TEST(SafeReplacement, TemporaryNameInTheFilesFolder)
 {
-    char name[MAX_PATH + 32];
-    ASSERT_TRUE(TempNameBeside("C:\\乗\\曲.qfi", 0, name, sizeof(name)));
-    EXPECT_STREQ("C:\\乗\\~qf0.tmp", name);
-    ASSERT_TRUE(TempNameBeside("乗.qfi", 3, name, sizeof(name)));
+    char name[4 * MAX_PATH];
+    ASSERT_TRUE(TempNameBeside(u8"C:\\乗\\曲.qfi", 0, name, sizeof(name)));
+    EXPECT_STREQ(u8"C:\\乗\\~qf0.tmp", name);
+    ASSERT_TRUE(TempNameBeside(u8"乗.qfi", 3, name, sizeof(name)));
     EXPECT_STREQ("~qf3.tmp", name);
     std::string folder = "C:\\" + std::string(252, 'a') + "\\"; // no room left for a second name
     EXPECT_FALSE(TempNameBeside((folder + "b").c_str(), 0, name, sizeof(name)));
+    std::string chinese = "C:\\";
+    for (int i = 0; i < 200; i++) chinese += u8"曲"; // 600 bytes, 200 units
+    ASSERT_TRUE(TempNameBeside((chinese + u8"\\歌.qfi").c_str(), 0, name, sizeof(name)));
+    EXPECT_EQ(chinese + "\\~qf0.tmp", name);
 
-    // Saving into a folder whose name holds such a character replaces the file.
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "乗録";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    std::string file = dir + "\\乗.qfi";
+    // Saving into a folder with such a name, under a name beyond GBK and
+    // beyond the BMP, replaces the file.
+    WCHAR temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring dir = std::wstring(temp) + L"乗録 ♫";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring file = dir + L"\\歌曲 𝄞.qfi";
+    char path[FilePathSize];
+    WideCharToMultiByte(CP_UTF8, 0, file.c_str(), -1, path, sizeof path, nullptr, nullptr);
     RecordedEvent events[1] = {{10, 256, 0x001E0001, 0}};
-    ASSERT_EQ(nullptr, WriteRecordingFile(events, 1, 1297, 0, file.c_str()));
-    ASSERT_EQ(nullptr, WriteRecordingFile(events, 1, 1302, 1, file.c_str()));
+    ASSERT_EQ(nullptr, WriteRecordingFile(events, 1, 1297, 0, path));
+    ASSERT_EQ(nullptr, WriteRecordingFile(events, 1, 1302, 1, path));
     RecordingFileData data;
-    ASSERT_EQ(nullptr, ReadRecordingFile(file.c_str(), &data));
+    ASSERT_EQ(nullptr, ReadRecordingFile(path, &data));
     EXPECT_EQ(1302u, data.keyId);
     free(data.events);
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
-    int files = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    std::vector<std::wstring> files;
     if (h != INVALID_HANDLE_VALUE) {
         do
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files++;
-        while (FindNextFileA(h, &found));
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
+        while (FindNextFileW(h, &found));
         FindClose(h);
     }
-    EXPECT_EQ(1, files); // no temporary file left behind
-    DeleteFileA(file.c_str());
-    RemoveDirectoryA(dir.c_str());
+    const std::vector<std::wstring> only = {L"歌曲 𝄞.qfi"};
+    EXPECT_EQ(only, files); // no temporary file left behind
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 namespace {
