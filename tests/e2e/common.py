@@ -84,3 +84,35 @@ def toolbar_button_center(app, i):
     expect(toolbar, "the toolbar exists")
     left, top, right, bottom = toolbar[0][3]
     return left + 39 * i + 19, top + (bottom - top) // 2
+
+
+def windows_path(path):
+    """A Unix path as the program under Wine sees it (drive Z: is the root)."""
+    return "Z:" + path.replace("/", "\\")
+
+
+def file_dialog(app):
+    """The title of the file dialog that opens next (the system's own words)."""
+    title = wait_until(lambda: next((w[4] for w in app.windows() if w[2] and w[1] == "#32770" and w[4]), None),
+                       10, 0.2)
+    expect(title, "a file dialog opens", None, [w[4] for w in app.windows() if w[2]])
+    return title
+
+
+def choose_file(app, path, title=None):
+    """Types a path into the file dialog titled title (the next file dialog
+    when no title is given) and accepts it."""
+    if title is None:
+        title = file_dialog(app)
+    else:
+        app.wait_window(title, timeout=10)
+    wid = wait_until(lambda: app.x_window(title), 10, 0.1)
+    expect(wid, f"the dialog {title} has a window")
+    run(["xdotool", "windowfocus", "--sync", wid], check=False)
+    time.sleep(0.4)
+    # Replace whatever name the dialog starts with.
+    run(["xdotool", "key", "Home", "shift+End", "BackSpace"])
+    run(["xdotool", "type", "--delay", "15", windows_path(path)])
+    run(["xdotool", "key", "Return"])
+    expect(wait_until(lambda: not app.find_window(title), 10, 0.1), f"the dialog {title} closes")
+    time.sleep(0.2)

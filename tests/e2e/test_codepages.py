@@ -9,7 +9,7 @@ import subprocess
 import time
 
 from harness import expect, expect_equal, expect_soon, run, wait_until
-from common import box_text, close_box, layout_cell, note_on
+from common import box_text, choose_file, close_box, layout_cell, note_on, windows_path
 
 CHINESE, WESTERN, TRADITIONAL = "zh_CN.UTF-8", "C.UTF-8", "zh_TW.UTF-8"
 RED = (255, 0, 0)
@@ -82,34 +82,8 @@ def test_every_text_reads_as_on_the_chinese_system(h):
 SONG = "歌曲 ♫"
 
 
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
 def qftool(h, *args):
     return run([os.path.join(h.build, "native", "qftool")] + list(args))
-
-
-def file_dialog(app):
-    """The title of the file dialog that opens next (the system's own words)."""
-    title = wait_until(lambda: next((w[4] for w in app.windows() if w[2] and w[1] == "#32770" and w[4]), None),
-                       10, 0.2)
-    expect(title, "a file dialog opens", None, [w[4] for w in app.windows() if w[2]])
-    return title
-
-
-def choose(app, path):
-    """Types a path, Chinese and ♫ included, into the dialog that opens and accepts it."""
-    title = file_dialog(app)
-    wid = wait_until(lambda: app.x_window(title), 10, 0.1)
-    expect(wid, f"the dialog {title} has a window")
-    run(["xdotool", "windowfocus", "--sync", wid], check=False)
-    time.sleep(0.4)
-    run(["xdotool", "key", "Home", "shift+End", "BackSpace"])
-    run(["xdotool", "type", "--delay", "15", windows_path(path)])
-    run(["xdotool", "key", "Return"])
-    expect(wait_until(lambda: not app.find_window(title), 10, 0.1), f"the dialog {title} closes")
-    time.sleep(0.2)
 
 
 def test_a_song_named_beyond_the_code_page(h):
@@ -124,7 +98,7 @@ def test_a_song_named_beyond_the_code_page(h):
         app.key("a", "s")
         app.command(1284)
         app.command(1288)
-        choose(app, qfi)
+        choose_file(app, qfi)
         expect_soon(f"琴坊 - [{SONG}.qfi]", app.main_title, f"the caption names the song under {locale}")
         expect_equal(["events 4", "key 1302", "autobass 0"], qftool(h, "info", qfi).splitlines()[:3],
                      f"the song saved under {locale}")
@@ -139,13 +113,13 @@ def test_a_song_named_beyond_the_code_page(h):
         expect_equal(f"保存当前的变化在 {SONG}.qfi?", box_text(app, "QF"), f"the question under {locale}")
         app.h.peek("command", "QF", "7")  # No
         expect(wait_until(lambda: not app.find_window("QF"), 10, 0.1), "the question closes")
-        choose(app, qfi)
+        choose_file(app, qfi)
         expect_soon((True, False), lambda: (app.menu()[1302][0], app.menu()[1297][0]),
                     f"the song's key is back under {locale}")
         expect_equal(f"琴坊 - [{SONG}.qfi]", app.main_title(), f"the caption after the load under {locale}")
 
         app.command(1282)
-        choose(app, mid)
+        choose_file(app, mid)
         expect(wait_until(lambda: os.path.exists(mid) and os.path.getsize(mid) > 0, 5),
                f"the MIDI file is written under {locale}")
         reference = os.path.join(h.tmp, f"reference-{locale}.mid")

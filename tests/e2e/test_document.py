@@ -7,7 +7,7 @@ import subprocess
 import time
 
 from harness import expect, expect_equal, expect_soon, run, wait_until
-from common import box_text, close_box, note_off, note_on, ALL_NOTES_OFF
+from common import box_text, choose_file, close_box, note_off, note_on, windows_path, ALL_NOTES_OFF
 
 SAVE_DIALOG = "另存为"
 OPEN_DIALOG = "打开"
@@ -16,10 +16,6 @@ IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 
 def qftool(h):
     return os.path.join(h.build, "native", "qftool")
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def info(h, path):
@@ -34,21 +30,6 @@ def write_recording(h, path, key, bass, events):
     text = "".join("%d %d %08x %d\n" % e for e in events)
     subprocess.run([qftool(h), "write", path, "--key", str(key), "--bass", str(bass)], input=text, text=True,
                    check=True, capture_output=True)
-
-
-def choose_file(app, title, path):
-    """Types a path into the file dialog titled title and accepts it."""
-    app.wait_window(title, timeout=10)
-    wid = wait_until(lambda: app.x_window(title), 10, 0.1)
-    expect(wid, f"the dialog {title} has a window")
-    run(["xdotool", "windowfocus", "--sync", wid], check=False)
-    time.sleep(0.4)
-    # Replace whatever name the dialog starts with.
-    run(["xdotool", "key", "Home", "shift+End", "BackSpace"])
-    run(["xdotool", "type", "--delay", "15", windows_path(path)])
-    run(["xdotool", "key", "Return"])
-    expect(wait_until(lambda: not app.find_window(title), 10, 0.1), f"the dialog {title} closes")
-    time.sleep(0.2)
 
 
 def answer(app, title, button):
@@ -89,7 +70,7 @@ def test_save_load_and_export(h):
 
     # A plain save of an untitled recording asks for the name.
     app.command(1288)
-    choose_file(app, SAVE_DIALOG, qfi)
+    choose_file(app, qfi, SAVE_DIALOG)
     expect(wait_until(lambda: app.main_title() == "琴坊 - [tune.qfi]", 5), "the caption names the file",
            "琴坊 - [tune.qfi]", app.main_title())
     events, key, bass, lines = info(h, qfi)
@@ -107,7 +88,7 @@ def test_save_load_and_export(h):
     app.command(1296)
     expect_equal("保存当前的变化在 tune.qfi?", box_text(app, "QF"), "the question before the load")
     answer(app, "QF", IDNO)
-    choose_file(app, OPEN_DIALOG, qfi)
+    choose_file(app, qfi, OPEN_DIALOG)
     expect_soon((True, False, True), lambda: (app.menu()[1302][0], app.menu()[1297][0], app.menu()[1333][0]),
                 "the key mark moved back to A major, auto bass is on again")
     expect_equal({1283: False, 1284: True, 1285: False, 1286: False, 1287: True, 1288: True, 1289: False,
@@ -130,7 +111,7 @@ def test_save_load_and_export(h):
     # end of the play has enabled it again).
     expect_soon(False, lambda: app.menu()[1282][1], "export enabled after the play")
     app.command(1282)
-    choose_file(app, SAVE_DIALOG, mid)
+    choose_file(app, mid, SAVE_DIALOG)
     expect(wait_until(lambda: os.path.exists(mid) and os.path.getsize(mid) > 0, 5), "the MIDI file exists")
     reference = os.path.join(h.tmp, "reference.mid")
     run([qftool(h), "export", qfi, reference, "--key", "1302", "--instrument", "5", "--bass", "1"])
@@ -153,7 +134,7 @@ def test_close_question(h):
     saved = os.path.join(h.tmp, "closing.qfi")
     ask_close(app)
     answer(app, "QF", IDYES)
-    choose_file(app, SAVE_DIALOG, saved)
+    choose_file(app, saved, SAVE_DIALOG)
     expect_equal(0, app.wait_exit(10), "the program ends after the save")
     expect_equal(2, info(h, saved)[0], "the saved recording's events")
 
