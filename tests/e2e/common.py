@@ -110,9 +110,9 @@ def choose_file(app, path, title=None):
     expect(wid, f"the dialog {title} has a window")
     run(["xdotool", "windowfocus", "--sync", wid], check=False)
     time.sleep(0.4)
-    # Replace whatever name the dialog starts with.
-    run(["xdotool", "key", "Home", "shift+End", "BackSpace"])
-    run(["xdotool", "type", "--delay", "15", windows_path(path)])
+    # The name goes into the focused name field as a whole (typing characters
+    # that the keyboard map lacks, like ♫, is not reliable), then Return.
+    app.h.peek("settext", title, windows_path(path))
     run(["xdotool", "key", "Return"])
     expect(wait_until(lambda: not app.find_window(title), 10, 0.1), f"the dialog {title} closes")
     time.sleep(0.2)

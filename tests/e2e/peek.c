@@ -9,6 +9,8 @@
  *   qf-peek command TITLE ID        (posts WM_COMMAND)
  *   qf-peek send TITLE MSG WPARAM LPARAM   (sends a message, prints the result)
  *   qf-peek client TITLE            (client origin on the screen, and size)
+ *   qf-peek settext TITLE TEXT      (puts TEXT into the control of that window's
+ *                                    thread that has the keyboard focus)
  *   qf-peek caret                   (the window with the keyboard focus)
  * Exit status 0 when done, 1 when the window or the answer is missing. */
 #include <windows.h>
@@ -142,6 +144,17 @@ int main(void)
         EnumChildWindows(w, ListChild, 0);
     } else if (wcscmp(request, L"menu") == 0) {
         return ListMenu(w);
+    } else if (wcscmp(request, L"settext") == 0 && argc >= 4) {
+        GUITHREADINFO info;
+        memset(&info, 0, sizeof(info));
+        info.cbSize = sizeof(info);
+        DWORD_PTR result = 0;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(w, NULL), &info) || !info.hwndFocus ||
+            !SendMessageTimeoutW(info.hwndFocus, WM_SETTEXT, 0, (LPARAM)argv[3], SMTO_ABORTIFHUNG, 10000, &result) ||
+            !result) {
+            fprintf(stderr, "the text could not be set\n");
+            return 1;
+        }
     } else if (wcscmp(request, L"command") == 0 && argc >= 4) {
         if (!PostMessageW(w, WM_COMMAND, (WPARAM)wcstoul(argv[3], NULL, 0), 0)) {
             fprintf(stderr, "the command could not be posted\n");
