@@ -8,7 +8,7 @@
 #include "engine/note_player.h"
 #include "engine/performance.h"
 #include "shell/app.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 constexpr int ColumnWidth = 19; // half a key
 constexpr int RowHeight = 39;

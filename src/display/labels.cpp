@@ -7,7 +7,7 @@
 #include "display/status_text.h"
 #include "engine/performance.h"
 #include "shell/app.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 constexpr COLORREF StatusColour = RGB(255, 0, 0);
 constexpr COLORREF VisitedLinkColour = RGB(150, 0, 150);
@@ -103,13 +103,14 @@ void PaintMainWindow(HWND window)
     SetTextColor(dc, StatusColour);
     SetBkColor(dc, gBackgroundColor);
 
-    // The device's name is the system's own, in its ANSI code page.
-    WCHAR device[StatusTextSize];
-    char deviceName[StatusTextSize];
-    if (DeviceNameText(deviceName, sizeof(deviceName), gSettings.device))
-        AnsiTextToSystem(deviceName, device, StatusTextSize);
-    else
-        ProgramTextToSystem(deviceName, -1, device, StatusTextSize);
+    // The device's name is the system's own, in UTF-8.
+    WCHAR device[DeviceNameSize];
+    char deviceName[DeviceNameSize];
+    if (DeviceNameText(deviceName, sizeof(deviceName), gSettings.device)) {
+        if (!NameToSystem(deviceName, device, DeviceNameSize)) device[0] = 0;
+    } else {
+        ProgramTextToSystem(deviceName, -1, device, DeviceNameSize);
+    }
 
     const Layout& l = gLayout;
     char text[StatusTextSize];

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "engine/midi_seam.h"
-#include "shell/instruments.h"
+#include "display/instruments.h"
 
 int InstrumentPictureIndex(int channel, int instrument)
 {

@@ -1,6 +1,7 @@
 // The capture MIDI backend: pretends to be a set of MIDI output devices and
 // appends one line per operation to a log file. Configured by environment:
-//   QF_MIDI_DEVICES   device names separated by '|'; unset: one "QF Capture";
+//   QF_MIDI_DEVICES   device names separated by '|' (any characters: on
+//                     Windows read as Unicode); unset: one "QF Capture";
 //                     set but empty: no device at all
 //   QF_MIDI_MAPPER    "0" makes the mapper's capabilities unreadable
 //   QF_MIDI_FAIL_OPEN comma-separated ids whose open fails (-1 the mapper)
@@ -61,10 +62,25 @@ static void LogLine(const char* format, int id, unsigned word = 0)
     fclose(f);
 }
 
+// The device list as UTF-8, or nullptr when it is not set.
+static const char* DeviceList()
+{
+#ifdef _WIN32
+    static char utf8[4096];
+    const wchar_t* wide = _wgetenv(L"QF_MIDI_DEVICES");
+    if (!wide) return nullptr;
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, (int)sizeof(utf8), nullptr, nullptr);
+    if (n <= 0) utf8[0] = 0;
+    return utf8;
+#else
+    return getenv("QF_MIDI_DEVICES");
+#endif
+}
+
 // Finds the name of device index in the list; false past its end.
 static bool NthDevice(unsigned index, char* name, size_t size)
 {
-    const char* list = getenv("QF_MIDI_DEVICES");
+    const char* list = DeviceList();
     if (!list) list = "QF Capture";
     else if (!*list) return false;
     const char* p = list;
@@ -76,7 +92,10 @@ static bool NthDevice(unsigned index, char* name, size_t size)
     const char* end = strchr(p, '|');
     size_t n = end ? (size_t)(end - p) : strlen(p);
     if (size) {
-        if (n >= size) n = size - 1;
+        if (n >= size) {
+            n = size - 1; // at a character's first byte
+            while (n > 0 && ((unsigned char)p[n] & 0xC0) == 0x80) n--;
+        }
         memcpy(name, p, n);
         name[n] = 0;
     }

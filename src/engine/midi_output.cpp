@@ -1,6 +1,5 @@
 #include "engine/midi_output.h"
 
-#include "engine/keymap.h"
 #include "engine/performance.h"
 
 unsigned SendShortMessage(MidiOutHandle out, uint32_t status, uint32_t channel, uint32_t data1, uint32_t data2)
@@ -8,24 +7,14 @@ unsigned SendShortMessage(MidiOutHandle out, uint32_t status, uint32_t channel, 
     return MidiOutSendShort(out, PackShortMessage(status, channel, data1, data2));
 }
 
-static unsigned SendNote(uint32_t status, MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone,
-                         int32_t velocity)
+unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int32_t note, int32_t velocity)
 {
-    // Played keys always give notes in range; a recorded octave shift read
-    // from a file might not, and such a note is not sent at all.
-    int32_t note = 0;
-    if (!NoteNumber(octave, semitone, gSettings.keyId, &note)) return 0;
-    return SendShortMessage(out, status, (uint32_t)channel, (uint32_t)note, (uint32_t)velocity);
+    return SendShortMessage(out, 0x90, (uint32_t)channel, (uint32_t)note, (uint32_t)velocity);
 }
 
-unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone, int32_t velocity)
+unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int32_t note, int32_t velocity)
 {
-    return SendNote(0x90, out, channel, octave, semitone, velocity);
-}
-
-unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone, int32_t velocity)
-{
-    return SendNote(0x80, out, channel, octave, semitone, velocity);
+    return SendShortMessage(out, 0x80, (uint32_t)channel, (uint32_t)note, (uint32_t)velocity);
 }
 
 unsigned SendProgramChange(MidiOutHandle out, int32_t channel, int32_t program)

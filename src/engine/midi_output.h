@@ -16,11 +16,10 @@ constexpr uint32_t PackShortMessage(uint32_t status, uint32_t channel, uint32_t 
 
 unsigned SendShortMessage(MidiOutHandle out, uint32_t status, uint32_t channel, uint32_t data1, uint32_t data2);
 
-// Note on/off of the note that octave and semitone give in the current key;
-// nothing is sent (result 0) when the current key has no transposition or
-// the note falls outside 0..127.
-unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone, int32_t velocity);
-unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int64_t octave, int32_t semitone, int32_t velocity);
+// Note on/off of a MIDI note 0..127 (the player works the note out with
+// NoteNumber and remembers it, so that a release ends what its press began).
+unsigned SendNoteOn(MidiOutHandle out, int32_t channel, int32_t note, int32_t velocity);
+unsigned SendNoteOff(MidiOutHandle out, int32_t channel, int32_t note, int32_t velocity);
 unsigned SendProgramChange(MidiOutHandle out, int32_t channel, int32_t program);
 unsigned SendPitchBend(MidiOutHandle out, int32_t channel, int32_t value); // 0..0x3FFF
 

@@ -10,11 +10,16 @@ typedef uintptr_t MidiOutHandle;
 
 constexpr int MidiMapperId = -1; // MIDI_MAPPER
 
+// Room for a device's name in UTF-8 with its terminator (the system's names
+// hold at most 31 UTF-16 units).
+constexpr size_t DeviceNameSize = 128;
+
 // The number of MIDI output devices.
 unsigned MidiOutDeviceCount();
 
-// Copies the display name of device id (-1 the mapper) into name, at most
-// size bytes with the terminator. False when the capabilities cannot be read.
+// Copies the display name of device id (-1 the mapper) into name as UTF-8,
+// at most size bytes with the terminator (cut at a character boundary).
+// False when the capabilities cannot be read.
 bool MidiOutDeviceName(int id, char* name, size_t size);
 
 // Opens device id (-1 the mapper). False, and *handle untouched, on failure.

@@ -13,15 +13,25 @@ unsigned MidiOutDeviceCount()
 
 bool MidiOutDeviceName(int id, char* name, size_t size)
 {
-    MIDIOUTCAPSA caps;
+    // Read in Unicode, so that a name beyond the system's code page keeps
+    // every character.
+    MIDIOUTCAPSW caps;
     memset(&caps, 0, sizeof(caps));
     UINT_PTR device = id == MidiMapperId ? (UINT_PTR)MIDI_MAPPER : (UINT_PTR)(unsigned)id;
-    if (midiOutGetDevCapsA(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR) return false;
+    if (midiOutGetDevCapsW(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR) return false;
     if (size == 0) return true;
-    size_t n = strnlen(caps.szPname, sizeof(caps.szPname));
-    if (n >= size) n = size - 1;
-    memcpy(name, caps.szPname, n);
-    name[n] = 0;
+    char utf8[4 * MAXPNAMELEN];
+    int units = (int)wcsnlen(caps.szPname, MAXPNAMELEN);
+    int n = WideCharToMultiByte(CP_UTF8, 0, caps.szPname, units, utf8, (int)sizeof(utf8), nullptr, nullptr);
+    if (n < 0) n = 0;
+    // Cut at a character boundary when it does not fit.
+    size_t length = (size_t)n;
+    if (length >= size) {
+        length = size - 1;
+        while (length > 0 && ((unsigned char)utf8[length] & 0xC0) == 0x80) length--;
+    }
+    memcpy(name, utf8, length);
+    name[length] = 0;
     return true;
 }
 

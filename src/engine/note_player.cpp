@@ -20,6 +20,38 @@ static bool AnyKeyHeld()
     return gSettings.heldCount[0] != 0 || gSettings.heldCount[1] != 0 || gSettings.heldCount[2] != 0;
 }
 
+// Sounds the note of octave and semitone in the current key on the chosen
+// channel, and its bass note when auto bass is on; a note that falls outside
+// 0..127 is not sent. Returns what went out.
+static SentNote SoundNote(int64_t octave, int32_t semitone)
+{
+    SentNote sent;
+    int32_t note = 0;
+    if (NoteNumber(octave, semitone, gSettings.keyId, &note)) {
+        SendNoteOn(gSettings.midiOut, gSettings.channel, note, gSettings.velocity);
+        sent.note = (int16_t)note;
+        sent.channel = (int16_t)gSettings.channel;
+    }
+    if (gSettings.autoBass && NoteNumber(octave - 1, semitone, gSettings.keyId, &note)) {
+        SendNoteOn(gSettings.midiOut, BassChannel, note, gSettings.velocity);
+        sent.bassNote = (int16_t)note;
+    }
+    return sent;
+}
+
+// Ends what a press sent.
+static void EndNote(const SentNote& sent)
+{
+    if (sent.note >= 0) SendNoteOff(gSettings.midiOut, sent.channel, sent.note, 0);
+    if (sent.bassNote >= 0) SendNoteOff(gSettings.midiOut, BassChannel, sent.bassNote, 0);
+}
+
+// The place of the latest of count remembered presses.
+static SentNote& LatestSent(SentNote (&presses)[SentNoteDepth], int count)
+{
+    return presses[(count < SentNoteDepth ? count : SentNoteDepth) - 1];
+}
+
 static void PressKey(KeySurface* surface, int index, const KeyMapEntry& key, uint32_t keyData)
 {
     // A key let go when the focus left, still down when it came back: it
@@ -34,42 +66,42 @@ static void PressKey(KeySurface* surface, int index, const KeyMapEntry& key, uin
         if (IsRepeat(keyData)) return;
         octave += gSettings.octaveState;
         HeldCount(gSettings.octaveState)++;
-        if (gSettings.pressCount[index] < 255) gSettings.pressCount[index]++;
     } else {
         // The first key of a chord samples the modifiers; Shift wins.
         if (ShiftKeyDown()) gSettings.octaveState = 1;
         else if (ControlKeyDown()) gSettings.octaveState = -1;
         else gSettings.octaveState = 0;
         HeldCount(gSettings.octaveState) = 1;
-        if (gSettings.pressCount[index] < 255) gSettings.pressCount[index]++;
         octave += gSettings.octaveState;
-        // A key still down after Esc repeats: it latches but does not sound.
-        if (IsRepeat(keyData)) return;
     }
+    if (gSettings.pressCount[index] < 255) gSettings.pressCount[index]++;
+    SentNote& sent = LatestSent(gSettings.sent[index], gSettings.pressCount[index]);
+    sent = SentNote();
+    // A key still down after Esc repeats: it latches but does not sound.
+    if (IsRepeat(keyData)) return;
     if (gRecording.isRecording) AppendRecordedEvent(KeyPressMessage, keyData, gSettings.octaveState);
-    SendNoteOn(gSettings.midiOut, gSettings.channel, octave, key.semitone, gSettings.velocity);
-    if (gSettings.autoBass) SendNoteOn(gSettings.midiOut, BassChannel, octave - 1, key.semitone, gSettings.velocity);
+    sent = SoundNote(octave, key.semitone);
     DrawKeyMarker(surface, index, 1, 0, 0);
 }
 
-static void ReleaseKey(KeySurface* surface, int index, const KeyMapEntry& key, uint32_t keyData)
+static void ReleaseKey(KeySurface* surface, int index, uint32_t keyData)
 {
     if (gRecording.isRecording) AppendRecordedEvent(KeyReleaseMessage, keyData, gSettings.octaveState);
-    int32_t shift = gSettings.octaveState;
-    // A release whose press was never counted (after Esc, or pressed while
-    // the output was off or another window had the focus) leaves the
-    // counters and the latch alone, so the keys really held keep their
-    // octave and no counter goes below zero. Its note-off still goes out, in
-    // the latched octave. Only the release of the last counted key frees
-    // the latch.
+    // The release ends what its press sent. A release whose press was never
+    // counted (after Esc, or pressed while the output was off or another
+    // window had the focus) has nothing to end, and leaves the counters and
+    // the latch alone, so the keys really held keep their octave. Only the
+    // release of the last counted key frees the latch.
     if (gSettings.pressCount[index] > 0) {
+        SentNote& sent = LatestSent(gSettings.sent[index], gSettings.pressCount[index]);
+        SentNote ended = sent;
+        sent = SentNote();
         gSettings.pressCount[index]--;
+        int32_t shift = gSettings.octaveState;
         if (HeldCount(shift) > 0) HeldCount(shift)--;
         if (!AnyKeyHeld()) gSettings.octaveState = 0;
+        EndNote(ended);
     }
-    int32_t octave = key.octave + shift;
-    SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key.semitone, 0);
-    if (gSettings.autoBass) SendNoteOff(gSettings.midiOut, BassChannel, octave - 1, key.semitone, 0);
     DrawKeyMarker(surface, index, 0, 0, 0);
 }
 
@@ -86,8 +118,14 @@ void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData)
             gSettings.letGo[index] = false;
             return;
         }
-        ReleaseKey(surface, (int)index, *key, keyData);
+        ReleaseKey(surface, (int)index, keyData);
     }
+}
+
+bool KeyCountedAsHeld(uint32_t keyData)
+{
+    uint32_t index = ScanCodeOf(keyData);
+    return PlayableKey(index) && gSettings.pressCount[index] > 0 && !gSettings.letGo[index];
 }
 
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift)
@@ -95,18 +133,23 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
     uint32_t index = ScanCodeOf(keyData);
     const KeyMapEntry* key = PlayableKey(index);
     if (!key) return;
+    uint8_t& count = gSettings.replayCount[index];
     // A record of a file is a release only when its message says so; any
     // other message is a press. Whatever octave shift it holds, its note
-    // sounds when it falls in 0..127 (the senders drop the others).
-    int64_t octave = (int64_t)key->octave + octaveShift;
+    // sounds when it falls in 0..127. A release ends what the press of its
+    // key sent; one with no press before it has nothing to end.
     if (message == (uint32_t)KeyReleaseMessage) {
-        SendNoteOff(gSettings.midiOut, gSettings.channel, octave, key->semitone, 0);
+        if (count > 0) {
+            SentNote& sent = LatestSent(gSettings.replayed[index], count);
+            SentNote ended = sent;
+            sent = SentNote();
+            count--;
+            EndNote(ended);
+        }
         DrawKeyMarker(surface, (int)index, 0, 1, octaveShift);
-        if (gSettings.autoBass) SendNoteOff(gSettings.midiOut, BassChannel, octave - 1, key->semitone, 0);
     } else {
-        SendNoteOn(gSettings.midiOut, gSettings.channel, octave, key->semitone, gSettings.velocity);
-        if (gSettings.autoBass)
-            SendNoteOn(gSettings.midiOut, BassChannel, octave - 1, key->semitone, gSettings.velocity);
+        if (count < 255) count++;
+        LatestSent(gSettings.replayed[index], count) = SoundNote((int64_t)key->octave + octaveShift, key->semitone);
         DrawKeyMarker(surface, (int)index, 1, 1, octaveShift);
     }
 }
@@ -114,8 +157,7 @@ void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int
 void LetGoOfHeldKeys(KeySurface* surface)
 {
     for (int index = 0; index < KeyMapSize; index++) {
-        const KeyMapEntry* key = PlayableKey((uint32_t)index);
-        if (!key || gSettings.pressCount[index] == 0) continue;
+        if (!PlayableKey((uint32_t)index) || gSettings.pressCount[index] == 0) continue;
         // Each counted press gets the release its key-up would have brought:
         // the mouse's key-up word for the key held with the mouse, else the
         // keyboard's (repeat count 1, previous state and transition set).
@@ -123,7 +165,7 @@ void LetGoOfHeldKeys(KeySurface* surface)
             uint32_t keyData = (uint32_t)index << 16;
             if (index == gSettings.mouseKey) gSettings.mouseKey = NoMouseKey;
             else keyData |= 1u | 3u << 30;
-            ReleaseKey(surface, index, *key, keyData);
+            ReleaseKey(surface, index, keyData);
         }
         gSettings.letGo[index] = true;
     }
@@ -133,7 +175,11 @@ void LetGoOfHeldKeys(KeySurface* surface)
 void ReleaseHeldKeys()
 {
     gSettings.heldCount[0] = gSettings.heldCount[1] = gSettings.heldCount[2] = 0;
-    for (uint8_t& n : gSettings.pressCount) n = 0;
+    for (int index = 0; index < KeyMapSize; index++) {
+        gSettings.pressCount[index] = 0;
+        gSettings.replayCount[index] = 0;
+        for (int i = 0; i < SentNoteDepth; i++) gSettings.sent[index][i] = gSettings.replayed[index][i] = SentNote();
+    }
 }
 
 void EscapeKey()

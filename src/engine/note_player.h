@@ -15,20 +15,28 @@ void DrawKeyMarker(KeySurface* surface, int index, int pressed, int replay, int 
 
 // A live key press (256) or release (257); keyData is the key message's
 // parameter word (scan code in bits 16..23, previous-state flag in bit 30).
+// A release ends exactly what its press sent (note, channel, bass note),
+// whatever is chosen by then.
 void PlayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData);
+
+// Whether the key of a key message's parameter word is held: its press was
+// counted and it has not been let go.
+bool KeyCountedAsHeld(uint32_t keyData);
 
 // One recorded event, sounded with its recorded octave shift; touches
 // neither the latch nor the recording. Message 257 is a release, any other
-// a press; a note that the shift takes outside 0..127 is not sent.
+// a press; a note that the shift takes outside 0..127 is not sent. A
+// release ends what the replayed press of its key sent.
 void ReplayKeyEvent(KeySurface* surface, uint32_t message, uint32_t keyData, int32_t octaveShift);
 
-// The keyboard focus has gone to another window: every key still held, from
-// the keyboard or the mouse, is let go as its key-up would let it go (and
-// recorded so while recording). The key-ups that come later for these keys
-// change nothing.
+// The keyboard focus has gone to another window, or a menu has opened:
+// every key still held, from the keyboard or the mouse, is let go as its
+// key-up would let it go (and recorded so while recording). The key-ups that
+// come later for these keys change nothing.
 void LetGoOfHeldKeys(KeySurface* surface);
 
-// Forgets every held key (the latch becomes free); the octave state stays.
+// Forgets every held and replayed key (the latch becomes free); the octave
+// state stays.
 void ReleaseHeldKeys();
 
 // Esc: forgets every held key and silences all channels.

@@ -12,6 +12,15 @@ constexpr int VelocityBarId = 1344;
 constexpr int PitchBendBarId = 1345;
 constexpr int PitchBendRest = 8191;  // the value of the bar at rest
 
+// What one press sent, so that its release ends exactly that, whatever key,
+// channel or auto bass is chosen by then.
+struct SentNote {
+    int16_t note = -1;     // -1: the press sent no note
+    int16_t channel = 0;
+    int16_t bassNote = -1; // on BassChannel; -1: no bass note
+};
+constexpr int SentNoteDepth = 4; // presses of one key remembered at once
+
 struct PerformanceSettings {
     bool switchOn = false;      // the output device is open
     MidiOutHandle midiOut = 0;
@@ -26,6 +35,9 @@ struct PerformanceSettings {
     int32_t mouseKey = NoMouseKey;    // key-map index held with the mouse
     uint8_t pressCount[54] = {};      // counted presses per key-map index
     bool letGo[54] = {};              // let go when the focus left; key-up still to come
+    SentNote sent[54][SentNoteDepth]; // what the counted presses sent, the latest last
+    uint8_t replayCount[54] = {};     // replayed presses not yet released
+    SentNote replayed[54][SentNoteDepth];
 };
 
 extern PerformanceSettings gSettings;

@@ -14,7 +14,7 @@
 #include "recorder/recorder_commands.h"
 #include "recorder/recording.h"
 #include "shell/app.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 // The texts of the caption and the file boxes: the name goes into the one
 // "%s" of format, "未命名" when there is none; a name too long for a path

@@ -198,13 +198,10 @@ FILE* CreateFileBeside(const char* path, char** tempPath)
         // A name that does not fit beside a deep path gives way to a shorter
         // one; the file at path itself is never opened for writing.
         if (!TempNameBeside(path, attempt, name, size)) continue;
-        FILE* existing = OpenPathFile(name, "rb");
-        if (existing) {
-            fclose(existing);
-            continue;
-        }
-        FILE* file = OpenPathFile(name, "wb");
-        if (!file) break;
+        // A name in use, or one that cannot be created (a leftover that is
+        // read-only, a folder of that name), gives way to the next.
+        FILE* file = CreateNewPathFile(name);
+        if (!file) continue;
         *tempPath = name;
         return file;
     }

@@ -63,6 +63,10 @@ void LocalDateText(char date[11]);
 // fopen for a UTF-8 path (mode as fopen's).
 FILE* OpenPathFile(const char* path, const char* mode);
 
+// Creates a new file at a UTF-8 path for writing (binary); nullptr when
+// a file or folder of that name exists or it cannot be created.
+FILE* CreateNewPathFile(const char* path);
+
 // Removes the file at a UTF-8 path; false when that failed.
 bool RemovePathFile(const char* path);
 
@@ -76,7 +80,8 @@ FILE* CreateFileBeside(const char* path, char** tempPath);
 
 // A temporary name in the folder of path for attempt 0..TempNameAttempts - 1,
 // the later attempts shorter; false when that attempt's name does not fit
-// (a path near the length limit).
+// (its full path, a relative name completed by the current folder, near
+// the length limit).
 constexpr int TempNameAttempts = 30;
 bool TempNameBeside(const char* path, int attempt, char* name, size_t size);
 

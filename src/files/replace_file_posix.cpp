@@ -25,6 +25,11 @@ FILE* OpenPathFile(const char* path, const char* mode)
     return fopen(path, mode);
 }
 
+FILE* CreateNewPathFile(const char* path)
+{
+    return fopen(path, "wbx");
+}
+
 bool RemovePathFile(const char* path)
 {
     return remove(path) == 0;

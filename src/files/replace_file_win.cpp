@@ -4,6 +4,7 @@
 // file, writing through to the disk and replacing a file, which the C
 // runtime's rename cannot do.
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -11,7 +12,7 @@
 #include <cstring>
 
 #include "files/recording_file.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 void LocalDateText(char date[11])
 {
@@ -30,6 +31,24 @@ FILE* OpenPathFile(const char* path, const char* mode)
     WCHAR* widePath = NewSystemName(path);
     FILE* file = widePath ? _wfopen(widePath, wideMode) : nullptr;
     free(widePath);
+    return file;
+}
+
+FILE* CreateNewPathFile(const char* path)
+{
+    WCHAR* widePath = NewSystemName(path);
+    HANDLE handle = widePath ? CreateFileW(widePath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr)
+                             : INVALID_HANDLE_VALUE;
+    free(widePath);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    int fd = _open_osfhandle((intptr_t)handle, _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "wb");
+    if (!file) _close(fd); // closes the handle too
     return file;
 }
 
@@ -55,7 +74,13 @@ bool TempNameBeside(const char* path, int attempt, char* name, size_t size)
     static_assert(TempNameAttempts == 3 * 10, "ten names of each length");
     if (attempt < 0 || attempt >= TempNameAttempts) return false;
     int n = snprintf(name, size, Patterns[attempt / 10], (int)folder, path, attempt % 10);
-    return n > 0 && (size_t)n < size && SystemUnitsOf(name, (size_t)n) < MAX_PATH;
+    if (n <= 0 || (size_t)n >= size) return false;
+    // The limit is on the full path: a relative name grows by the current
+    // folder.
+    WCHAR* wide = NewSystemName(name);
+    DWORD full = wide ? GetFullPathNameW(wide, 0, nullptr, nullptr) : 0;
+    free(wide);
+    return full > 0 && full <= MAX_PATH; // with its terminator
 }
 
 bool WriteThrough(FILE* file)

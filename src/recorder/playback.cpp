@@ -28,7 +28,7 @@
 
 #include "recorder/pacing.h"
 #include "shell/app.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 struct PlaybackCopy {
     RecordedEvent* events = nullptr;

@@ -11,7 +11,7 @@
 #include "files/document_state.h"
 #include "recorder/recorder_commands.h"
 #include "shell/app.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 static void AskForSwitch(HWND window)
 {

@@ -6,7 +6,7 @@
 
 #include "display/display.h"
 #include "shell/app.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 // The about box's links: the control that shows each, the text shown and
 // the target opened. The project has no home page yet; these addresses are
@@ -131,20 +131,24 @@ static HelpEntryBinding gHelp;
 static bool LoadHelpLibrary()
 {
     if (!gHelp.library && !gHelp.failed) {
+        // The registered path is read and loaded in Unicode: a Windows
+        // folder whose name the ANSI code page cannot hold still works.
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0,
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0,
                           KEY_READ, &key) == ERROR_SUCCESS) {
-            char path[MAX_PATH] = {};
-            DWORD size = sizeof(path) - 1;
+            WCHAR path[MAX_PATH + 1] = {};
+            DWORD size = MAX_PATH * sizeof(WCHAR);
             DWORD type = 0;
-            LONG read = RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)path, &size);
+            LONG read = RegQueryValueExW(key, nullptr, nullptr, &type, (BYTE*)path, &size);
             RegCloseKey(key);
             if (read == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-                path[sizeof(path) - 1] = 0;
-                gHelp.library = LoadLibraryA(path);
+                path[MAX_PATH] = 0;
+                WCHAR expanded[MAX_PATH + 1];
+                DWORD n = type == REG_EXPAND_SZ ? ExpandEnvironmentStringsW(path, expanded, MAX_PATH + 1) : 0;
+                gHelp.library = LoadLibraryW(n > 0 && n <= MAX_PATH + 1 ? expanded : path);
             }
         }
-        if (!gHelp.library) gHelp.library = LoadLibraryA("hhctrl.ocx");
+        if (!gHelp.library) gHelp.library = LoadLibraryW(L"hhctrl.ocx");
         if (!gHelp.library) gHelp.failed = true;
     }
     return !gHelp.failed;

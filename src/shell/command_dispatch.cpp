@@ -9,7 +9,7 @@
 #include "shell/about.h"
 #include "shell/app.h"
 #include "shell/main_window.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 static void SelectKeyCommand(int id)
 {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 #include "shell/app.h"
-#include "shell/instruments.h"
+#include "display/instruments.h"
 #include "shell/main_window.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 static HBITMAP gSplashPicture;
 static BITMAP gSplashSize;

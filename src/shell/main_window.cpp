@@ -11,7 +11,7 @@
 #include "shell/app.h"
 #include "shell/layout.h"
 #include "shell/menu.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 static HWND gVelocityBar;
 static HWND gPitchBendBar;
@@ -173,8 +173,8 @@ static void MouseUp(HWND window, bool releaseCapture)
 }
 
 // The keyboard focus has gone to a window that is neither the main window
-// nor one of its children: the key-ups of the keys held will go there, so
-// the keys are let go now.
+// nor one of its children, or a menu loop has begun: the key-ups of the
+// keys held will not come here, so the keys are let go now.
 static void KeyboardFocusLeft(HWND window)
 {
     if (gSettings.switchOn) {
@@ -222,6 +222,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_KEYDOWN:
     case WM_KEYUP:
         KeyMessage(window, message, lParam);
+        return 0;
+    case WM_SYSKEYUP:
+        // A key let go while Alt is down: its key-up comes as a system key.
+        // Only a key held counts; Alt+letter presses stay accelerators.
+        if (KeyCountedAsHeld((uint32_t)lParam)) KeyMessage(window, WM_KEYUP, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_ENTERMENULOOP:
+        // A menu's own loop takes the key-ups of the keys held (the menu
+        // bar, the system menu, a context menu): they are let go now.
+        KeyboardFocusLeft(window);
         return 0;
     case WM_KILLFOCUS: {
         HWND to = (HWND)wParam;

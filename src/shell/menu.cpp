@@ -6,8 +6,8 @@
 #include "engine/midi_output.h"
 #include "engine/performance.h"
 #include "shell/app.h"
-#include "shell/instruments.h"
-#include "shell/system_text.h"
+#include "display/instruments.h"
+#include "platform/system_text.h"
 
 // The key items in menu order, with their accelerators.
 struct KeyItem {
@@ -83,18 +83,18 @@ static HMENU RecordingMenu()
     return menu;
 }
 
-// The devices' names are the system's, in its ANSI code page.
+// The devices' names are the system's, in UTF-8.
 static void AppendDeviceItem(HMENU menu, UINT_PTR id, const char* name)
 {
-    WCHAR wide[64];
-    AnsiTextToSystem(name, wide, 64);
+    WCHAR wide[DeviceNameSize];
+    if (!NameToSystem(name, wide, DeviceNameSize)) wide[0] = 0;
     AppendMenuW(menu, MF_STRING, id, wide);
 }
 
 static HMENU DeviceMenu(unsigned deviceCount)
 {
     HMENU menu = CreatePopupMenu();
-    char name[64];
+    char name[DeviceNameSize];
     if (MapperAvailable(name, sizeof(name))) AppendDeviceItem(menu, CmdMapper, name);
     for (unsigned d = 0; d < deviceCount && d < 256; d++) {
         // An unreadable name still gets its item, so every id below the count is offered.

@@ -3,5 +3,4 @@ list(APPEND QF_WINDOWS_SOURCES
   shell/main_window.cpp
   shell/command_dispatch.cpp
   shell/menu.cpp
-  shell/about.cpp
-  shell/system_text.cpp)
+  shell/about.cpp)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // The arguments of the program as UTF-8; *count of them. On Windows they
@@ -16,3 +17,25 @@ void WriteConsoleText(FILE* stream, const char* text);
 // A text of the program (GBK) as UTF-8 into out (size bytes); false, and
 // out untouched, when it cannot be converted or does not fit.
 bool ProgramTextToUtf8(const char* text, char* out, size_t size);
+
+// What a path names, told apart by identity: the same file reached by
+// another name (a relative path, a hard link, a symbolic link) has the same
+// volume and index.
+struct FileIdentity {
+    bool exists;     // the path names something
+    bool regular;    // a regular file (symbolic links followed)
+    uint64_t volume; // the device, or the volume's serial number
+    uint64_t index;  // the inode, or the file index
+};
+
+// What path names; identity->exists is false when nothing is there.
+void IdentifyPath(const char* path, FileIdentity* identity);
+
+// What the standard input reads from.
+void IdentifyStandardInput(FileIdentity* identity);
+
+// The path an output named path is written at: where symbolic links exist,
+// the file a chain of them ends at (so the link stays a link and its target
+// gets the new contents), else path itself. From malloc; nullptr when
+// memory is short.
+char* OutputTargetPath(const char* path);

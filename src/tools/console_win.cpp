@@ -4,9 +4,10 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 char** ConsoleArguments(int argc, char** argv, int* count)
 {
@@ -52,4 +53,49 @@ bool ProgramTextToUtf8(const char* text, char* out, size_t size)
     WCHAR wide[512];
     ProgramTextToSystem(text, -1, wide, 512);
     return NameFromSystem(wide, out, size);
+}
+
+static void IdentityOfHandle(HANDLE handle, FileIdentity* identity)
+{
+    memset(identity, 0, sizeof *identity);
+    if (handle == INVALID_HANDLE_VALUE || !handle) return;
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD type = GetFileType(handle);
+    identity->exists = true;
+    if (type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)) {
+        identity->regular = !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        identity->volume = info.dwVolumeSerialNumber;
+        identity->index = (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow;
+    }
+}
+
+void IdentifyPath(const char* path, FileIdentity* identity)
+{
+    memset(identity, 0, sizeof *identity);
+    WCHAR* wide = NewSystemName(path);
+    if (!wide) return;
+    DWORD attributes = GetFileAttributesW(wide);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // Opened for nothing but its identity; a folder needs the backup flag.
+        HANDLE handle = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            IdentityOfHandle(handle, identity);
+            CloseHandle(handle);
+        } else {
+            identity->exists = true;
+        }
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) identity->regular = false;
+    }
+    free(wide);
+}
+
+void IdentifyStandardInput(FileIdentity* identity)
+{
+    IdentityOfHandle(GetStdHandle(STD_INPUT_HANDLE), identity);
+}
+
+char* OutputTargetPath(const char* path)
+{
+    return _strdup(path);
 }

@@ -31,27 +31,64 @@ constexpr const char* UsageText =
     "       qftool keys FILE.qfi\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
 
-// Writes a message (UTF-8, printf's format) to standard error.
+// Copies text into out (room for 4 bytes a byte of text), showing what a
+// terminal could not: a control character or a byte that is no part of a
+// UTF-8 character becomes \xNN; every other character stays itself. A line
+// end at the very end stays a line end.
+void ShowableText(const char* text, char* out)
+{
+    const unsigned char* p = (const unsigned char*)text;
+    while (*p) {
+        unsigned c = *p;
+        if (c == '\n' && p[1] == 0) {
+            *out++ = '\n';
+            break;
+        }
+        int length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        bool whole = length > 0;
+        for (int i = 1; whole && i < length; i++) whole = (p[i] & 0xC0) == 0x80;
+        if (whole && length == 3) {
+            unsigned second = p[1];
+            whole = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0); // overlong, surrogate
+        }
+        if (whole && length == 4) {
+            unsigned second = p[1];
+            whole = !(c == 0xF0 && second < 0x90) && !(c == 0xF4 && second >= 0x90); // overlong, beyond U+10FFFF
+        }
+        bool control = c < 0x20 || c == 0x7F || (length == 2 && c == 0xC2 && p[1] < 0xA0);
+        if (!whole || control) {
+            int n = whole ? length : 1;
+            for (int i = 0; i < n; i++) out += sprintf(out, "\\x%02X", p[i]);
+            p += n;
+            continue;
+        }
+        memcpy(out, p, (size_t)length);
+        out += length;
+        p += length;
+    }
+    *out = 0;
+}
+
+// Writes a message (UTF-8, printf's format) to standard error; what it
+// quotes of the user's input shows as ShowableText shows it.
 void Complain(const char* format, ...)
 {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    int n = vsnprintf(text, sizeof text, format, args);
+    int n = vsnprintf(nullptr, 0, format, args);
     va_end(args);
     if (n < 0) return;
-    if ((size_t)n < sizeof text) {
-        WriteConsoleText(stderr, text);
-        return;
+    char* text = (char*)malloc((size_t)n + 1);
+    char* shown = (char*)malloc(4 * (size_t)n + 1);
+    if (text && shown) {
+        va_start(args, format);
+        vsnprintf(text, (size_t)n + 1, format, args);
+        va_end(args);
+        ShowableText(text, shown);
+        WriteConsoleText(stderr, shown);
     }
-    // A long file name: the whole message all the same.
-    char* whole = (char*)malloc((size_t)n + 1);
-    if (!whole) return;
-    va_start(args, format);
-    vsnprintf(whole, (size_t)n + 1, format, args);
-    va_end(args);
-    WriteConsoleText(stderr, whole);
-    free(whole);
+    free(text);
+    free(shown);
 }
 
 int Usage()
@@ -153,6 +190,39 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
     return true;
 }
 
+// The path to write the output of a command at (from malloc), or nullptr
+// after a message: an output that is not a regular file (a folder, a
+// device, a pipe) or is the same file as one of the inputs ("-" stands for
+// the standard input) is refused, and nothing is written.
+char* PrepareOutput(const char* output, const char* const* inputs, int inputCount)
+{
+    char* target = OutputTargetPath(output);
+    if (!target) {
+        Complain("qftool: out of memory\n");
+        return nullptr;
+    }
+    FileIdentity out;
+    IdentifyPath(target, &out);
+    if (out.exists && !out.regular) {
+        Complain("qftool: %s is not a regular file (a folder, a device or a pipe); nothing written\n", output);
+        free(target);
+        return nullptr;
+    }
+    for (int i = 0; out.exists && i < inputCount; i++) {
+        FileIdentity in;
+        bool standardInput = strcmp(inputs[i], "-") == 0;
+        if (standardInput) IdentifyStandardInput(&in);
+        else IdentifyPath(inputs[i], &in);
+        if (in.exists && in.volume == out.volume && in.index == out.index) {
+            Complain("qftool: %s is the same file as %s; nothing written\n", output,
+                     standardInput ? "the standard input" : inputs[i]);
+            free(target);
+            return nullptr;
+        }
+    }
+    return target;
+}
+
 // Reads a recording file; on failure shows the reader's message and returns false.
 bool ReadRecordingOrComplain(const char* path, RecordingFileData* data)
 {
@@ -179,13 +249,19 @@ int ExportCommand(int argc, char** argv)
 {
     Arguments a;
     if (!ParseArguments(argc, argv, 2, true, &a)) return 1;
+    char* output = PrepareOutput(a.positional[1], a.positional, 1);
+    if (!output) return 1;
     RecordingFileData data;
-    if (!ReadRecordingOrComplain(a.positional[0], &data)) return 1;
+    if (!ReadRecordingOrComplain(a.positional[0], &data)) {
+        free(output);
+        return 1;
+    }
     int32_t keyId = a.hasKey ? (int32_t)a.key : (int32_t)data.keyId;
     int32_t instrument = a.hasInstrument ? (int32_t)a.instrument : 0;
     int autoBass = a.hasBass ? (int)a.bass : (data.autoBass ? 1 : 0);
-    int written = ExportMidiFile(data.events, data.eventCount, keyId, instrument, autoBass, a.positional[1]);
+    int written = ExportMidiFile(data.events, data.eventCount, keyId, instrument, autoBass, output);
     free(data.events);
+    free(output);
     if (!written) {
         Complain("qftool: cannot export %s to %s\n", a.positional[0], a.positional[1]);
         return 1;
@@ -246,6 +322,9 @@ int WriteCommand(int argc, char** argv)
     Arguments a;
     if (!ParseArguments(argc, argv, 1, false, &a)) return 1;
     if (!a.hasKey) return Usage();
+    static const char* const StandardInput[1] = {"-"};
+    char* output = PrepareOutput(a.positional[0], StandardInput, 1);
+    if (!output) return 1;
 
     RecordedEvent* events = nullptr;
     uint32_t count = 0, capacity = 0;
@@ -263,6 +342,7 @@ int WriteCommand(int argc, char** argv)
         if (n != 4 || !ParseEventLine(words, &e)) {
             Complain("qftool: line %lu is no event line\n", lineNumber);
             free(events);
+            free(output);
             return 1;
         }
         if (count == capacity) {
@@ -272,6 +352,7 @@ int WriteCommand(int argc, char** argv)
             if (!more) {
                 Complain("qftool: out of memory\n");
                 free(events);
+                free(output);
                 return 1;
             }
             events = more;
@@ -282,11 +363,12 @@ int WriteCommand(int argc, char** argv)
     // A recording file holds at least one event; the program refuses any other.
     if (count == 0) {
         Complain("qftool: no event lines on standard input\n");
+        free(output);
         return 1;
     }
-    const char* message = WriteRecordingFile(events, count, (int32_t)a.key, a.hasBass ? (int)a.bass : 0,
-                                             a.positional[0]);
+    const char* message = WriteRecordingFile(events, count, (int32_t)a.key, a.hasBass ? (int)a.bass : 0, output);
     free(events);
+    free(output);
     if (message) {
         ShowFileMessage(message, a.positional[0]);
         return 1;
@@ -332,10 +414,13 @@ uint8_t* ReadWholeFile(const char* path, size_t* size)
 int JianpuCommand(int argc, char** argv)
 {
     if (argc != 2) return Usage();
+    char* output = PrepareOutput(argv[1], argv, 1);
+    if (!output) return 1;
     size_t size = 0;
     uint8_t* bytes = ReadWholeFile(argv[0], &size);
     if (!bytes) {
         Complain("qftool: cannot read %s\n", argv[0]);
+        free(output);
         return 1;
     }
     Score score;
@@ -350,11 +435,13 @@ int JianpuCommand(int argc, char** argv)
     }
     if (!ok) {
         Complain("%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
+        free(output);
         return 1;
     }
     // Written only now that the whole score has converted.
-    const char* message = WriteRecordingFile(events, count, score.keyId, 0, argv[1]);
+    const char* message = WriteRecordingFile(events, count, score.keyId, 0, output);
     free(events);
+    free(output);
     if (message) {
         ShowFileMessage(message, argv[1]);
         return 1;

@@ -213,6 +213,12 @@ class App:
                 items[key] = (checked, grayed, text)
         return items
 
+    def first_menu_item(self):
+        """A point on the menu bar's first item (开关) on the screen: the bar
+        stands right above the client area, its first item at the left."""
+        x, y, _, _ = self.client()
+        return x + 20, y - 10
+
     def menu_lines(self):
         return self.h.peek("menu", self.main_title()).splitlines()
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command-line contract of qftool that outside scripts rely on: the info
 # format, the messages (UTF-8) and exit status of failures, export options
-# and defaults, and the info | write round trip.
+# and defaults, the info | write round trip, and outputs that never destroy
+# an input.
 # usage: qftool_contract.sh QFTOOL WORK_DIR
 set -u
 tool=$1 work=$2
@@ -97,6 +98,36 @@ printf 'events 0\nkey 1297\nautobass 0\n' | expect_status 1 "$tool" write empty.
 [ -e empty.qfi ] && fail "a write without events left a file"
 expect_status 1 "$tool" frobnicate
 expect_status 1 "$tool"
+
+# An output that is one of the inputs, by whatever name, is refused and
+# nothing changes; a symbolic link is written through to its target; what
+# is no regular file (a folder, a pipe, a device) is refused.
+cp song.qfi same.qfi && ln same.qfi hard.qfi && ln -s same.qfi soft.qfi && mkdir sub
+printf '1=C\n1 2 3\n' >score.txt
+cp score.txt score.kept
+for args in "export same.qfi same.qfi" "export same.qfi ./same.qfi" "export same.qfi $PWD/same.qfi" \
+    "export same.qfi hard.qfi" "export same.qfi soft.qfi" "export soft.qfi sub/../same.qfi" \
+    "jianpu score.txt score.txt" "jianpu score.txt ./sub/../score.txt"; do
+    expect_status 1 "$tool" $args
+    grep -q "is the same file as" err.txt || fail "$args: $(cat err.txt)"
+done
+"$tool" write same.qfi --key 1297 <same.qfi >out.txt 2>err.txt && fail "write over its standard input"
+grep -q "same file as the standard input" err.txt || fail "write over its standard input: $(cat err.txt)"
+cmp -s same.qfi song.qfi && cmp -s score.txt score.kept || fail "a refused output changed its input"
+ln -s new.mid link.mid && ln -s ../sub-target.mid sub/link.mid
+expect_status 0 "$tool" export song.qfi link.mid
+expect_status 0 "$tool" export song.qfi sub/link.mid
+[ -L link.mid ] && [ -f new.mid ] && [ -L sub/link.mid ] && [ -f sub-target.mid ] ||
+    fail "a symbolic link is written through: $(ls -l)"
+mkfifo pipe.mid
+for out in sub pipe.mid /dev/null; do
+    expect_status 1 "$tool" export song.qfi "$out"
+    grep -q "is not a regular file" err.txt || fail "$out: $(cat err.txt)"
+done
+[ -c /dev/null ] && [ -p pipe.mid ] || fail "a device or a pipe was replaced"
+# What the user typed is quoted as it is, control characters as \xNN.
+expect_status 1 "$tool" info $'bad\x1b[31m\x7f\xff 曲.qfi'
+grep -qF 'bad\x1B[31m\x7F\xFF 曲.qfi' err.txt || fail "control characters quoted: $(od -c err.txt)"
 
 failures=$(wc -l <"$failed_file")
 if [ "$failures" != 0 ]; then

@@ -467,12 +467,16 @@ TEST(SafeReplacement, DeepFolderNeverWritesTheTargetInPlace)
         int taken;        // ~qf0.tmp .. ~qf<taken - 1>.tmp exist already
         bool exportIt;
         bool fits;        // some temporary name fits
+        bool odd;         // ~qf0.tmp is a folder and ~qf1.tmp a read-only file
+        bool relative;    // named from the folder itself
     };
     const Case cases[] = {
-        {253, "a.qfi", 0, false, true}, // ~qf0.tmp makes 261 characters
-        {251, "a.mid", 10, true, true}, // ~qf0..9.tmp taken, ~qf10.tmp makes 260
-        {258, "a", 0, false, false},    // not even a two-letter name fits
-        {258, "b", 0, true, false},
+        {253, "a.qfi", 0, false, true, false, false}, // ~qf0.tmp makes 261 characters
+        {251, "a.mid", 10, true, true, false, false}, // ~qf0..9.tmp taken, ~qf10.tmp makes 260
+        {258, "a", 0, false, false, false, false},    // not even a two-letter name fits
+        {258, "b", 0, true, false, false, false},
+        {40, "c.qfi", 0, false, true, true, false},   // names that cannot be created give way
+        {253, "d.qfi", 0, false, true, false, true},  // the full path counts, not the name typed
     };
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -493,21 +497,40 @@ TEST(SafeReplacement, DeepFolderNeverWritesTheTargetInPlace)
             PutFileBytes(dir + "\\" + taken, "taken");
             before.push_back(taken);
         }
+        if (c.odd) {
+            ASSERT_TRUE(CreateDirectoryA((dir + "\\~qf0.tmp").c_str(), nullptr));
+            PutFileBytes(dir + "\\~qf1.tmp", "left over");
+            SetFileAttributesA((dir + "\\~qf1.tmp").c_str(), FILE_ATTRIBUTE_READONLY);
+            before.push_back("~qf1.tmp");
+        }
         std::sort(before.begin(), before.end());
         uint64_t identity = FileIdentity(path);
         ASSERT_NE(0u, identity);
+        char current[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, current);
+        if (c.relative) {
+            ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+        }
+        std::string target = c.relative ? c.name : path;
 
         bool written;
         if (c.exportIt) {
-            written = ExportMidiFile(events, 2, 1297, 0, 0, path.c_str()) == 1;
+            written = ExportMidiFile(events, 2, 1297, 0, 0, target.c_str()) == 1;
         } else {
-            const char* message = WriteRecordingFile(events, 2, 1297, 0, path.c_str());
+            const char* message = WriteRecordingFile(events, 2, 1297, 0, target.c_str());
             written = message == nullptr;
             if (!c.fits) {
                 EXPECT_STREQ("不能创建文件%s.", message);
             }
         }
         EXPECT_EQ(c.fits, written);
+        if (c.relative) {
+            // The name typed is short; the folder makes it long.
+            char name[MAX_PATH];
+            EXPECT_FALSE(TempNameBeside(c.name, 0, name, sizeof name));
+            EXPECT_TRUE(TempNameBeside(c.name, 10, name, sizeof name));
+            SetCurrentDirectoryA(current);
+        }
         std::string bytes = FileBytes(path);
         if (c.fits) {
             EXPECT_EQ(c.exportIt ? "MThd" : "RIFF", bytes.substr(0, 4));
@@ -516,7 +539,11 @@ TEST(SafeReplacement, DeepFolderNeverWritesTheTargetInPlace)
             EXPECT_EQ("the earlier file", bytes);
         }
         EXPECT_EQ(before, FilesIn(dir)); // no temporary file left behind
-        for (const std::string& name : FilesIn(dir)) DeleteFileA((dir + "\\" + name).c_str());
+        for (const std::string& name : FilesIn(dir)) {
+            SetFileAttributesA((dir + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA((dir + "\\" + name).c_str());
+        }
+        RemoveDirectoryA((dir + "\\~qf0.tmp").c_str());
         RemoveDirectoryA(dir.c_str());
     }
     RemoveDirectoryA(base.c_str());

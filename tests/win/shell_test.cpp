@@ -41,7 +41,7 @@ static bool Grayed(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCO
 
 TEST(MainMenu, PopupsTextsIdsAndMarks)
 {
-    _putenv("QF_MIDI_DEVICES=Alpha|Beta");
+    _wputenv(L"QF_MIDI_DEVICES=Alpha|Beta ♫ Ĳ"); // a name beyond every ANSI code page
     _putenv("QF_MIDI_MAPPER=");
     ResetPerformanceSettings();
     HMENU bar = BuildMainMenu(2);
@@ -91,7 +91,10 @@ TEST(MainMenu, PopupsTextsIdsAndMarks)
     ASSERT_EQ(3, GetMenuItemCount(devices));
     EXPECT_EQ(511u, GetMenuItemID(devices, 0));
     EXPECT_EQ("QF Capture Mapper", ItemText(devices, 0));
-    EXPECT_EQ("Beta", ItemText(devices, 2));
+    WCHAR wide[64] = L"";
+    GetMenuStringW(devices, 2, wide, 64, MF_BYPOSITION);
+    const WCHAR* beyond = L"Beta ♫ Ĳ"; // (the check's own text is GBK)
+    EXPECT_STREQ(beyond, wide);
     EXPECT_TRUE(Checked(bar, 511));
     EXPECT_EQ(-1, gSettings.device);
 

@@ -17,9 +17,9 @@
 #include "recorder/recorder_commands.h"
 #include "shell/app.h"
 #include "shell/commands.h"
-#include "shell/instruments.h"
+#include "display/instruments.h"
 #include "shell/menu.h"
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 namespace {
 

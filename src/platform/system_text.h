@@ -1,7 +1,7 @@
 // Where the program's texts and file names meet the system. The program's
 // own texts are GBK bytes (code page 936) on every system; file names are
-// UTF-8 inside the program; the system shows and hands over text as UTF-16.
-// Only the names of MIDI devices come in the system's ANSI code page.
+// UTF-8 inside the program, and so are the names of MIDI devices; the system
+// shows and hands over text as UTF-16.
 #pragma once
 
 #include <windows.h>
@@ -19,9 +19,6 @@ int ProgramTextToSystem(const char* text, int length, WCHAR* out, int size);
 
 // The program's GBK bytes of a text the system shows; the same rules.
 int ProgramTextFromSystem(const WCHAR* text, char* out, int size);
-
-// A text the system gave in its ANSI code page, as it shows it.
-int AnsiTextToSystem(const char* text, WCHAR* out, int size);
 
 // A file name (UTF-8) as the system takes it, at most size units with the
 // terminator; false when it does not fit.

@@ -1,4 +1,4 @@
-#include "shell/system_text.h"
+#include "platform/system_text.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -29,11 +29,6 @@ static int DecodeInCodePage(UINT codePage, const char* text, int length, WCHAR* 
 int ProgramTextToSystem(const char* text, int length, WCHAR* out, int size)
 {
     return DecodeInCodePage(ProgramCodePage, text, length, out, size);
-}
-
-int AnsiTextToSystem(const char* text, WCHAR* out, int size)
-{
-    return DecodeInCodePage(CP_ACP, text, -1, out, size);
 }
 
 int ProgramTextFromSystem(const WCHAR* text, char* out, int size)
