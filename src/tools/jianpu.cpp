@@ -117,36 +117,16 @@ int32_t LetterIndex(char c)
 
 int32_t AccidentalOf(char c) { return c == '#' ? 1 : c == 'b' ? -1 : 0; }
 
-// "1=X" (major) or "6=x" (minor): X a letter A..G with a # or b before or after it.
 bool ParseKeyMark(ParseState* s, const Token& token)
 {
-    const char* t = token.t;
-    bool minor = t[0] == '6';
-    const char* name = t + 2;
-    uint32_t n = token.length - 2;
-    int32_t letter = -1, accidental = 0;
-    if (n == 1) {
-        letter = LetterIndex(name[0]);
-    } else if (n == 2 && AccidentalOf(name[0]) && LetterIndex(name[1]) >= 0) {
-        letter = LetterIndex(name[1]);
-        accidental = AccidentalOf(name[0]);
-    } else if (n == 2 && LetterIndex(name[0]) >= 0 && AccidentalOf(name[1])) {
-        letter = LetterIndex(name[0]);
-        accidental = AccidentalOf(name[1]);
-    }
-    if (letter < 0) {
-        char text[120];
-        Token key = {name, n, token.line, token.column + 2, token.first + 2};
-        TokenText(s, key, text, sizeof text);
-        SetError(s->error, token.line, token.column + 2,
-                 "unknown key \"%s\": expected a letter A to G with an optional # or b, as in %c=C, %c=Bb, %c=F#",
-                 text, t[0], t[0], t[0]);
-        return false;
-    }
-    int32_t pitchClass = LetterPitchClass[letter] + accidental;
-    // A minor key plays the degrees of its relative major, three semitones up.
-    s->keyId = KeyOfPitchClass(pitchClass + (minor ? 3 : 0), minor);
-    return true;
+    if (KeyOfMark(token.t, token.length, &s->keyId)) return true;
+    char text[120];
+    Token key = {token.t + 2, token.length - 2, token.line, token.column + 2, token.first + 2};
+    TokenText(s, key, text, sizeof text);
+    SetError(s->error, token.line, token.column + 2,
+             "unknown key \"%s\": expected a letter A to G with an optional # or b, as in %c=C, %c=Bb, %c=F#", text,
+             token.t[0], token.t[0], token.t[0]);
+    return false;
 }
 
 // "4=N" (crotchets a minute) or "4.=N" (dotted crotchets a minute); the
@@ -593,6 +573,39 @@ bool ChooseKey(int32_t note, int32_t keyId, uint32_t* scanCode, int32_t* octaveS
         }
     }
     return false;
+}
+
+const char* KeyMarkName(int32_t keyId)
+{
+    static constexpr const char* Names[2][12] = {
+        {"1=C", "1=#C", "1=D", "1=bE", "1=E", "1=F", "1=#F", "1=G", "1=bA", "1=A", "1=bB", "1=B"},
+        {"6=a", "6=#a", "6=b", "6=c", "6=#c", "6=d", "6=#d", "6=e", "6=f", "6=#f", "6=g", "6=#g"},
+    };
+    int i = KeyIndexOf(keyId);
+    if (i < 0) return "";
+    return Names[i >= KeyCount / 2][(Keys[i].transposition % 12 + 12) % 12];
+}
+
+bool KeyOfMark(const char* t, size_t length, int32_t* keyId)
+{
+    if (length < 3 || (t[0] != '1' && t[0] != '6') || t[1] != '=') return false;
+    bool minor = t[0] == '6';
+    const char* name = t + 2;
+    size_t n = length - 2;
+    int32_t letter = -1, accidental = 0;
+    if (n == 1) {
+        letter = LetterIndex(name[0]);
+    } else if (n == 2 && AccidentalOf(name[0]) && LetterIndex(name[1]) >= 0) {
+        letter = LetterIndex(name[1]);
+        accidental = AccidentalOf(name[0]);
+    } else if (n == 2 && LetterIndex(name[0]) >= 0 && AccidentalOf(name[1])) {
+        letter = LetterIndex(name[0]);
+        accidental = AccidentalOf(name[1]);
+    }
+    if (letter < 0) return false;
+    // A minor key plays the degrees of its relative major, three semitones up.
+    *keyId = KeyOfPitchClass(LetterPitchClass[letter] + accidental + (minor ? 3 : 0), minor);
+    return true;
 }
 
 int32_t KeyOfPitchClass(int32_t pitchClass, bool minor)

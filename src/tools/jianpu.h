@@ -67,6 +67,13 @@ bool ChooseKey(int32_t note, int32_t keyId, uint32_t* scanCode, int32_t* octaveS
 // relative major for a minor key) has the pitch class given (0 is C).
 int32_t KeyOfPitchClass(int32_t pitchClass, bool minor);
 
+// The key that a mark "1=X" (major) or "6=x" (minor) names, X a letter A..G
+// with a # or b before or after it; false when it names none.
+bool KeyOfMark(const char* text, size_t length, int32_t* keyId);
+
+// The mark that names a key as a score writes it ("1=bE", "6=#f"), or "".
+const char* KeyMarkName(int32_t keyId);
+
 // The key presses and releases that play the score, as the keyboard reports
 // them, timed by the tempo to the millisecond without drift. True with
 // *events (from malloc) and *count; false with *error naming the note that

@@ -1,11 +1,13 @@
 // qftool: the recording file and the MIDI export on the command line, with
-// the program's own reader, writer and exporter, and songs in jianpu.
+// the program's own reader, writer and exporter, songs in jianpu, and MIDI
+// files in.
 //
-//   qftool info FILE.qfi
+//   qftool info FILE.qfi|SONG.mid [--track N] [--key K|auto]
 //   qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]
 //   qftool write OUT.qfi --key K [--bass 0|1]     (event lines on standard input)
 //   qftool jianpu SCORE.txt OUT.qfi               (a jianpu score as a recording)
-//   qftool keys FILE.qfi                          (the keys to press, line by line)
+//   qftool import SONG.mid OUT.qfi [--track N] [--key K|auto]   (a MIDI file as a recording)
+//   qftool keys FILE.qfi|SONG.mid [--track N] [--key K|auto]    (the keys to press, line by line)
 //
 // File names are UTF-8, and so is every message, on every platform.
 // Exit status 0 on success, 1 otherwise.
@@ -20,15 +22,17 @@
 #include "files/recording_file.h"
 #include "tools/console.h"
 #include "tools/jianpu.h"
+#include "tools/song_commands.h"
 
 namespace {
 
 constexpr const char* UsageText =
-    "usage: qftool info FILE.qfi\n"
+    "usage: qftool info FILE.qfi|SONG.mid [--track N] [--key K|auto]\n"
     "       qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]\n"
     "       qftool write OUT.qfi --key K [--bass 0|1] < events\n"
     "       qftool jianpu SCORE.txt OUT.qfi\n"
-    "       qftool keys FILE.qfi\n"
+    "       qftool import SONG.mid OUT.qfi [--track N] [--key K|auto]\n"
+    "       qftool keys FILE.qfi|SONG.mid [--track N] [--key K|auto]\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
 
 // Writes a message (UTF-8, printf's format) to standard error.
@@ -159,20 +163,6 @@ bool ReadRecordingOrComplain(const char* path, RecordingFileData* data)
     const char* message = ReadRecordingFile(path, data);
     if (message) ShowFileMessage(message, path);
     return !message;
-}
-
-int InfoCommand(int argc, char** argv)
-{
-    if (argc != 1) return Usage();
-    RecordingFileData data;
-    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
-    printf("events %" PRIu32 "\nkey %" PRIu32 "\nautobass %d\n", data.eventCount, data.keyId, data.autoBass ? 1 : 0);
-    for (uint32_t i = 0; i < data.eventCount; i++) {
-        const RecordedEvent& e = data.events[i];
-        printf("%" PRIu32 " %" PRId32 " %08" PRIx32 " %" PRId32 "\n", e.delay, e.message, e.keyData, e.octaveShift);
-    }
-    free(data.events);
-    return fflush(stdout) == 0 ? 0 : 1;
 }
 
 int ExportCommand(int argc, char** argv)
@@ -362,16 +352,6 @@ int JianpuCommand(int argc, char** argv)
     return 0;
 }
 
-int KeysCommand(int argc, char** argv)
-{
-    if (argc != 1) return Usage();
-    RecordingFileData data;
-    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
-    WriteKeyScore(stdout, data.events, data.eventCount);
-    free(data.events);
-    return fflush(stdout) == 0 ? 0 : 1;
-}
-
 } // namespace
 
 int main(int nativeCount, char** nativeArguments)
@@ -379,10 +359,11 @@ int main(int nativeCount, char** nativeArguments)
     int argc = 0;
     char** argv = ConsoleArguments(nativeCount, nativeArguments, &argc);
     if (argc < 2) return Usage();
-    if (strcmp(argv[1], "info") == 0) return InfoCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "info") == 0) return SongInfoCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "write") == 0) return WriteCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "jianpu") == 0) return JianpuCommand(argc - 2, argv + 2);
-    if (strcmp(argv[1], "keys") == 0) return KeysCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "import") == 0) return ImportCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "keys") == 0) return SongKeysCommand(argc - 2, argv + 2);
     return Usage();
 }

@@ -9,10 +9,11 @@ else()
   set(QF_CONSOLE_SOURCE ${CMAKE_SOURCE_DIR}/src/tools/console_posix.cpp)
 endif()
 add_library(qftools STATIC ${CMAKE_SOURCE_DIR}/src/tools/jianpu.cpp ${CMAKE_SOURCE_DIR}/src/tools/score_text.cpp
-            ${QF_CONSOLE_SOURCE})
+            ${CMAKE_SOURCE_DIR}/src/tools/midi_keys.cpp ${QF_CONSOLE_SOURCE})
 target_link_libraries(qftools PUBLIC qfcore)
 
-add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp)
+add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp ${CMAKE_SOURCE_DIR}/src/tools/song_file.cpp
+               ${CMAKE_SOURCE_DIR}/src/tools/song_commands.cpp)
 target_link_libraries(qftool PRIVATE qftools)
 if(WIN32)
   target_link_options(qftool PRIVATE -static -s)
