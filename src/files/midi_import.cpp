@@ -256,8 +256,8 @@ bool ParseMidiFile(const uint8_t* bytes, size_t size, MidiSong* song, char* mess
     }
     MidiNoteEvent* events = nullptr;
     if (ok) {
-        qsort(r.notes, r.noteCount, sizeof *r.notes, CompareNotes);
-        qsort(r.tempos, r.tempoCount, sizeof *r.tempos, CompareTempos);
+        if (r.noteCount) qsort(r.notes, r.noteCount, sizeof *r.notes, CompareNotes);
+        if (r.tempoCount) qsort(r.tempos, r.tempoCount, sizeof *r.tempos, CompareTempos);
         events = (MidiNoteEvent*)malloc((size_t)r.noteCount * sizeof *events + 1);
         ok = events ? TimeNotes(&r, smpte, tickNumerator, denominator, events) : Fail(&r, "out of memory");
     }
