@@ -1,6 +1,7 @@
 // The Standard MIDI File reader.
 #include "files/midi_import.h"
 
+#include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -118,24 +119,25 @@ bool ReadTrack(Reader* r, size_t start, size_t end, uint16_t track)
     for (size_t at = start; at < end;) {
         uint32_t delta, length;
         if (!ReadQuantity(bytes, end, &at, &delta))
-            return Fail(r, "track %u: a delta-time longer than four bytes or past the end of the track (byte %zu)",
-                        number, at);
+            return Fail(r, "track %u: a delta-time longer than four bytes or past the end of the track (byte %" PRIu64
+                           ")",
+                        number, (uint64_t)at);
         tick += delta;
-        if (at >= end) return Fail(r, "track %u ends inside an event (byte %zu)", number, at);
+        if (at >= end) return Fail(r, "track %u ends inside an event (byte %" PRIu64 ")", number, (uint64_t)at);
         size_t where = at;
         uint8_t status = bytes[at];
         if (status >= 0x80) at++;
         else if (running) status = running;
-        else return Fail(r, "track %u: a data byte with no status before it (byte %zu)", number, where);
+        else return Fail(r, "track %u: a data byte with no status before it (byte %" PRIu64 ")", number, (uint64_t)where);
 
         if (status < 0xF0) {
             running = status;
             size_t n = (status & 0xE0) == 0xC0 ? 1 : 2; // program change and channel pressure take one
-            if (end - at < n) return Fail(r, "track %u ends inside an event (byte %zu)", number, where);
+            if (end - at < n) return Fail(r, "track %u ends inside an event (byte %" PRIu64 ")", number, (uint64_t)where);
             for (size_t i = 0; i < n; i++)
                 if (bytes[at + i] >= 0x80)
-                    return Fail(r, "track %u: a data byte above 127 (0x%02X at byte %zu)", number, bytes[at + i],
-                                at + i);
+                    return Fail(r, "track %u: a data byte above 127 (0x%02X at byte %" PRIu64 ")", number,
+                                bytes[at + i], (uint64_t)(at + i));
             if (((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90) &&
                 !AddNote(r, tick, track, status, bytes[at], bytes[at + 1]))
                 return false;
@@ -143,16 +145,17 @@ bool ReadTrack(Reader* r, size_t start, size_t end, uint16_t track)
             continue;
         }
         if (status != 0xF0 && status != 0xF7 && status != 0xFF)
-            return Fail(r, "track %u: the status byte 0x%02X has no place in a MIDI file (byte %zu)", number, status,
-                        where);
+            return Fail(r, "track %u: the status byte 0x%02X has no place in a MIDI file (byte %" PRIu64 ")", number,
+                        status, (uint64_t)where);
         running = 0; // system-exclusive and meta events cancel running status
         uint8_t type = 0;
         if (status == 0xFF) {
-            if (at >= end) return Fail(r, "track %u ends inside an event (byte %zu)", number, where);
+            if (at >= end) return Fail(r, "track %u ends inside an event (byte %" PRIu64 ")", number, (uint64_t)where);
             type = bytes[at++];
         }
         if (!ReadQuantity(bytes, end, &at, &length) || length > end - at)
-            return Fail(r, "track %u: an event runs past the end of the track (byte %zu)", number, where);
+            return Fail(r, "track %u: an event runs past the end of the track (byte %" PRIu64 ")", number,
+                        (uint64_t)where);
         bool ended = false;
         if (status == 0xFF && !ReadMeta(r, type, bytes + at, length, tick, &ended)) return false;
         if (ended) return true;
@@ -248,7 +251,8 @@ bool ParseMidiFile(const uint8_t* bytes, size_t size, MidiSong* song, char* mess
         }
         uint32_t length = BigEndian32(bytes + at + 4);
         if (length > size - at - 8) {
-            ok = Fail(&r, "the MIDI file is cut short: a chunk of %u bytes at byte %zu runs past its end", length, at);
+            ok = Fail(&r, "the MIDI file is cut short: a chunk of %u bytes at byte %" PRIu64 " runs past its end",
+                      length, (uint64_t)at);
             break;
         }
         if (memcmp(bytes + at, "MTrk", 4) == 0) ok = ReadTrack(&r, at + 8, at + 8 + length, (uint16_t)found++);

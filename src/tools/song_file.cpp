@@ -176,7 +176,10 @@ bool ReadSong(const char* path, const SongOptions& options, bool midiOnly, Recor
 {
     size_t size = 0;
     uint8_t* bytes = ReadFileBytes(path, &size);
-    bool midi = bytes && (LooksLikeMidiFile(bytes, size) || NamedAsMidi(path) || midiOnly);
+    // By what the file holds: "MThd" or "RIFF"; only a file that holds
+    // neither is taken by its name.
+    bool riff = bytes && size >= 4 && memcmp(bytes, "RIFF", 4) == 0;
+    bool midi = bytes && (LooksLikeMidiFile(bytes, size) || midiOnly || (!riff && NamedAsMidi(path)));
     bool ok;
     if (midi) {
         ok = ReadMidiSong(path, bytes, size, options, data);

@@ -26,7 +26,7 @@ bool ParseSongArguments(int argc, char** argv, int positionalCount, const char**
 
 // Reads the song at path: a recording file as it is (then no option may be
 // given), a MIDI file converted with the options. A file that begins with
-// "MThd", or one named .mid or .midi, is read as MIDI; with midiOnly any other
-// is refused. Notes that no key reaches are counted in a warning. False
+// "MThd" is read as MIDI, one that begins with "RIFF" as a recording, any
+// other by its name (.mid or .midi as MIDI); with midiOnly only MIDI is read. Notes that no key reaches are counted in a warning. False
 // after a message.
 bool ReadSong(const char* path, const SongOptions& options, bool midiOnly, RecordingFileData* data);

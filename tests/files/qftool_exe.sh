@@ -78,7 +78,9 @@ for d in native windows; do
     printf '1\357\274\235D 4.=60 6/8\n|: q1 q2 q3 [1 3~3 :| [2 3[ q1 q2 q3 ] 5 \342\200\224\342\200\224\n' >"$work/$d/book.txt"
     printf '1 2 \342\231\251 3\n' >"$work/$d/sign.txt"
     printf 'MThd\0\0\0\6\0\0\0\1\0\140MTrk\0\0\0\10\0\220\74\100\140\200\74\0' >"$work/$d/one.mid"
+    printf 'MThd\0\0\0\6\0\0\0\1\0\140MTrk\0\0\0\3\0\220\74' >"$work/$d/cut.mid"
 done
+both "" import cut.mid cut.qfi
 both "" jianpu book.txt book.qfi
 same_file book.qfi
 both "" jianpu sign.txt sign.qfi
