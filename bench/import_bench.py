@@ -6,7 +6,6 @@ usage: import_bench.py QFTOOL WORK_DIR [NOTES]
 """
 import os
 import random
-import resource
 import subprocess
 import sys
 import time
@@ -60,9 +59,11 @@ def mido_read():
 
 ours = best(5, qftool_import)
 reference = best(3, mido_read)
-rss = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+# The peak memory of one import, as GNU time (package "time") reports it.
+rss = subprocess.run(["/usr/bin/time", "-f", "%M", QFTOOL, "import", path, out, "--key", "1297"],
+                     capture_output=True, text=True).stderr.split()[-1]
 events = int(subprocess.run([QFTOOL, "info", out], capture_output=True, text=True).stdout.split()[1])
 print("file: %d bytes, %d notes; recording: %d events" % (os.path.getsize(path), NOTES, events))
-print("qftool import: %.3f s (best of 5), peak memory %d KiB" % (ours, rss))
+print("qftool import: %.3f s (best of 5), peak memory %s KiB" % (ours, rss))
 print("mido read:     %.3f s (best of 3)" % reference)
 print("ratio (mido / qftool): %.1f" % (reference / ours))
