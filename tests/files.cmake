@@ -1,6 +1,6 @@
 # The file formats seen from outside: independent MIDI readers (also for a
-# song converted from jianpu), the qftool contract, and the fuzzing of the
-# recording file reader.
+# song converted from jianpu), the qftool contract, MIDI files in, and the
+# fuzzing of the recording and MIDI file readers.
 if(NOT WIN32)
   find_program(QF_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
   find_program(QF_PYTHON3 python3)
@@ -27,7 +27,7 @@ if(NOT WIN32)
                      ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
     set_tests_properties(files_fuzz_recording_reader PROPERTIES TIMEOUT 3600 LABELS fuzz)
   else()
-    qf_missing_tool("clang++ not found: the recording reader is not fuzzed")
+    qf_missing_tool("clang++ not found: the recording and MIDI readers are not fuzzed")
   endif()
 endif()
 

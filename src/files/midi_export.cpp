@@ -70,20 +70,25 @@ bool BuildTrack(TrackWriter* w, const RecordedEvent* events, uint32_t count, int
     uint8_t programChange[3] = {0x00, (uint8_t)(0xC0 | channel), (uint8_t)(instrument & 0x7F)};
     Put(w, programChange, sizeof programChange);
     // The delay of a record that plays nothing is carried on to the next
-    // record that does, so the notes keep their times.
+    // record that does, so the notes keep their times. A note sounds at its
+    // key's pitch with the record's octave shift, as playback sounds it; one
+    // that the shift puts outside 0..127 is not sounded by playback and is
+    // left out here too.
+    bool keyKnown = IsKeyId(keyId);
     uint64_t waited = 0;
     for (uint32_t i = 0; i < count; i++) {
         const RecordedEvent& e = events[i];
         waited += e.delay;
         const KeyMapEntry* entry = PlayableKey(ScanCodeOf(e.keyData));
         if (!entry) continue;
+        if (!keyKnown) return false;
         int32_t note = 0;
-        if (!NoteNumber(entry->octave, entry->semitone, keyId, &note)) return false;
-        if (bass) note -= 12;
+        if (!NoteNumber((int64_t)entry->octave + e.octaveShift - (bass ? 1 : 0), entry->semitone, keyId, &note))
+            continue;
         PutWait(w, DelayTicks(waited));
         waited = 0;
         uint8_t status = (uint8_t)((e.message == KeyPressMessage ? 0x90 : 0x80) | channel);
-        uint8_t message[3] = {status, (uint8_t)(note & 0x7F), ExportVelocity};
+        uint8_t message[3] = {status, (uint8_t)note, ExportVelocity};
         Put(w, message, sizeof message);
     }
     if (bass)

@@ -1,6 +1,9 @@
 // The export of a recording as a Standard MIDI File: format 0 with one track,
 // or format 1 with a second track an octave lower on channel 16 when auto
-// bass is on. Portable.
+// bass is on. Each note is written at the pitch playback sounds it: its
+// key's note in the musical key with the record's octave shift (the bass an
+// octave below that); a note that falls outside 0..127 is left out, its wait
+// carried on to the next. Portable.
 #pragma once
 
 #include <cstddef>

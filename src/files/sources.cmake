@@ -1,7 +1,8 @@
-# The recording file, the MIDI export and the safe replacement of a file.
+# The recording file, the MIDI export and import, and the safe replacement of a file.
 list(APPEND QF_PORTABLE_SOURCES
   files/recording_file.cpp
-  files/midi_export.cpp)
+  files/midi_export.cpp
+  files/midi_import.cpp)
 if(WIN32)
   list(APPEND QF_PORTABLE_SOURCES files/replace_file_win.cpp)
 else()

@@ -1,11 +1,13 @@
 // qftool: the recording file and the MIDI export on the command line, with
-// the program's own reader, writer and exporter, and songs in jianpu.
+// the program's own reader, writer and exporter, songs in jianpu, and MIDI
+// files in.
 //
-//   qftool info FILE.qfi
+//   qftool info FILE.qfi|SONG.mid [--track N] [--key K|auto]
 //   qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]
 //   qftool write OUT.qfi --key K [--bass 0|1]     (event lines on standard input)
 //   qftool jianpu SCORE.txt OUT.qfi               (a jianpu score as a recording)
-//   qftool keys FILE.qfi                          (the keys to press, line by line)
+//   qftool import SONG.mid OUT.qfi [--track N] [--key K|auto]   (a MIDI file as a recording)
+//   qftool keys FILE.qfi|SONG.mid [--track N] [--key K|auto]    (the keys to press, line by line)
 //
 // File names are UTF-8, and so is every message, on every platform.
 // Exit status 0 on success, 1 otherwise.
@@ -19,77 +21,20 @@
 #include "files/midi_export.h"
 #include "files/recording_file.h"
 #include "tools/console.h"
+#include "tools/tool_output.h"
 #include "tools/jianpu.h"
+#include "tools/song_commands.h"
 
 namespace {
 
 constexpr const char* UsageText =
-    "usage: qftool info FILE.qfi\n"
+    "usage: qftool info FILE.qfi|SONG.mid [--track N] [--key K|auto]\n"
     "       qftool export FILE.qfi OUT.mid [--key K] [--instrument P] [--bass 0|1]\n"
     "       qftool write OUT.qfi --key K [--bass 0|1] < events\n"
     "       qftool jianpu SCORE.txt OUT.qfi\n"
-    "       qftool keys FILE.qfi\n"
+    "       qftool import SONG.mid OUT.qfi [--track N] [--key K|auto]\n"
+    "       qftool keys FILE.qfi|SONG.mid [--track N] [--key K|auto]\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
-
-// Copies text into out (room for 4 bytes a byte of text), showing what a
-// terminal could not: a control character or a byte that is no part of a
-// UTF-8 character becomes \xNN; every other character stays itself. A line
-// end at the very end stays a line end.
-void ShowableText(const char* text, char* out)
-{
-    const unsigned char* p = (const unsigned char*)text;
-    while (*p) {
-        unsigned c = *p;
-        if (c == '\n' && p[1] == 0) {
-            *out++ = '\n';
-            break;
-        }
-        int length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        bool whole = length > 0;
-        for (int i = 1; whole && i < length; i++) whole = (p[i] & 0xC0) == 0x80;
-        if (whole && length == 3) {
-            unsigned second = p[1];
-            whole = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0); // overlong, surrogate
-        }
-        if (whole && length == 4) {
-            unsigned second = p[1];
-            whole = !(c == 0xF0 && second < 0x90) && !(c == 0xF4 && second >= 0x90); // overlong, beyond U+10FFFF
-        }
-        bool control = c < 0x20 || c == 0x7F || (length == 2 && c == 0xC2 && p[1] < 0xA0);
-        if (!whole || control) {
-            int n = whole ? length : 1;
-            for (int i = 0; i < n; i++) out += sprintf(out, "\\x%02X", p[i]);
-            p += n;
-            continue;
-        }
-        memcpy(out, p, (size_t)length);
-        out += length;
-        p += length;
-    }
-    *out = 0;
-}
-
-// Writes a message (UTF-8, printf's format) to standard error; what it
-// quotes of the user's input shows as ShowableText shows it.
-void Complain(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    if (n < 0) return;
-    char* text = (char*)malloc((size_t)n + 1);
-    char* shown = (char*)malloc(4 * (size_t)n + 1);
-    if (text && shown) {
-        va_start(args, format);
-        vsnprintf(text, (size_t)n + 1, format, args);
-        va_end(args);
-        ShowableText(text, shown);
-        WriteConsoleText(stderr, shown);
-    }
-    free(text);
-    free(shown);
-}
 
 int Usage()
 {
@@ -103,12 +48,12 @@ void ShowFileMessage(const char* format, const char* fileName)
 {
     char converted[256];
     if (!ProgramTextToUtf8(format, converted, sizeof converted)) {
-        Complain("qftool: %s\n", fileName);
+        ToolMessage("qftool: %s\n", fileName);
         return;
     }
     // The format holds one "%s" and nothing else that printf reads.
     strcat(converted, "\n");
-    Complain(converted, fileName);
+    ToolMessage(converted, fileName);
 }
 
 // A whole decimal number within [low, high].
@@ -153,7 +98,7 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
         const char* arg = argv[i];
         if (strcmp(arg, "--key") == 0 || strcmp(arg, "--instrument") == 0 || strcmp(arg, "--bass") == 0) {
             if (i + 1 >= argc) {
-                Complain("qftool: %s needs a value\n", arg);
+                ToolMessage("qftool: %s needs a value\n", arg);
                 return false;
             }
             const char* value = argv[++i];
@@ -169,15 +114,15 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
                 a->hasBass = true;
             }
             if (!ok) {
-                Complain("qftool: bad or repeated option %s %s\n", arg, value);
+                ToolMessage("qftool: bad or repeated option %s %s\n", arg, value);
                 return false;
             }
         } else if (arg[0] == '-' && arg[1] == '-') {
-            Complain("qftool: unknown option %s\n", arg);
+            ToolMessage("qftool: unknown option %s\n", arg);
             return false;
         } else {
             if (a->positionalCount >= maxPositional) {
-                Complain("qftool: unexpected argument %s\n", arg);
+                ToolMessage("qftool: unexpected argument %s\n", arg);
                 return false;
             }
             a->positional[a->positionalCount++] = arg;
@@ -190,59 +135,12 @@ bool ParseArguments(int argc, char** argv, int maxPositional, bool allowInstrume
     return true;
 }
 
-// The path to write the output of a command at (from malloc), or nullptr
-// after a message: an output that is not a regular file (a folder, a
-// device, a pipe) or is the same file as one of the inputs ("-" stands for
-// the standard input) is refused, and nothing is written.
-char* PrepareOutput(const char* output, const char* const* inputs, int inputCount)
-{
-    char* target = OutputTargetPath(output);
-    if (!target) {
-        Complain("qftool: out of memory\n");
-        return nullptr;
-    }
-    FileIdentity out;
-    IdentifyPath(target, &out);
-    if (out.exists && !out.regular) {
-        Complain("qftool: %s is not a regular file (a folder, a device or a pipe); nothing written\n", output);
-        free(target);
-        return nullptr;
-    }
-    for (int i = 0; out.exists && i < inputCount; i++) {
-        FileIdentity in;
-        bool standardInput = strcmp(inputs[i], "-") == 0;
-        if (standardInput) IdentifyStandardInput(&in);
-        else IdentifyPath(inputs[i], &in);
-        if (in.exists && in.volume == out.volume && in.index == out.index) {
-            Complain("qftool: %s is the same file as %s; nothing written\n", output,
-                     standardInput ? "the standard input" : inputs[i]);
-            free(target);
-            return nullptr;
-        }
-    }
-    return target;
-}
-
 // Reads a recording file; on failure shows the reader's message and returns false.
-bool ReadRecordingOrComplain(const char* path, RecordingFileData* data)
+bool ReadRecordingOrToolMessage(const char* path, RecordingFileData* data)
 {
     const char* message = ReadRecordingFile(path, data);
     if (message) ShowFileMessage(message, path);
     return !message;
-}
-
-int InfoCommand(int argc, char** argv)
-{
-    if (argc != 1) return Usage();
-    RecordingFileData data;
-    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
-    printf("events %" PRIu32 "\nkey %" PRIu32 "\nautobass %d\n", data.eventCount, data.keyId, data.autoBass ? 1 : 0);
-    for (uint32_t i = 0; i < data.eventCount; i++) {
-        const RecordedEvent& e = data.events[i];
-        printf("%" PRIu32 " %" PRId32 " %08" PRIx32 " %" PRId32 "\n", e.delay, e.message, e.keyData, e.octaveShift);
-    }
-    free(data.events);
-    return fflush(stdout) == 0 ? 0 : 1;
 }
 
 int ExportCommand(int argc, char** argv)
@@ -252,7 +150,7 @@ int ExportCommand(int argc, char** argv)
     char* output = PrepareOutput(a.positional[1], a.positional, 1);
     if (!output) return 1;
     RecordingFileData data;
-    if (!ReadRecordingOrComplain(a.positional[0], &data)) {
+    if (!ReadRecordingOrToolMessage(a.positional[0], &data)) {
         free(output);
         return 1;
     }
@@ -263,7 +161,7 @@ int ExportCommand(int argc, char** argv)
     free(data.events);
     free(output);
     if (!written) {
-        Complain("qftool: cannot export %s to %s\n", a.positional[0], a.positional[1]);
+        ToolMessage("qftool: cannot export %s to %s\n", a.positional[0], a.positional[1]);
         return 1;
     }
     return 0;
@@ -340,7 +238,7 @@ int WriteCommand(int argc, char** argv)
             continue;
         RecordedEvent e;
         if (n != 4 || !ParseEventLine(words, &e)) {
-            Complain("qftool: line %lu is no event line\n", lineNumber);
+            ToolMessage("qftool: line %lu is no event line\n", lineNumber);
             free(events);
             free(output);
             return 1;
@@ -350,7 +248,7 @@ int WriteCommand(int argc, char** argv)
             RecordedEvent* more =
                 grown > capacity ? (RecordedEvent*)realloc(events, (size_t)grown * sizeof *events) : nullptr;
             if (!more) {
-                Complain("qftool: out of memory\n");
+                ToolMessage("qftool: out of memory\n");
                 free(events);
                 free(output);
                 return 1;
@@ -362,7 +260,7 @@ int WriteCommand(int argc, char** argv)
     }
     // A recording file holds at least one event; the program refuses any other.
     if (count == 0) {
-        Complain("qftool: no event lines on standard input\n");
+        ToolMessage("qftool: no event lines on standard input\n");
         free(output);
         return 1;
     }
@@ -419,7 +317,7 @@ int JianpuCommand(int argc, char** argv)
     size_t size = 0;
     uint8_t* bytes = ReadWholeFile(argv[0], &size);
     if (!bytes) {
-        Complain("qftool: cannot read %s\n", argv[0]);
+        ToolMessage("qftool: cannot read %s\n", argv[0]);
         free(output);
         return 1;
     }
@@ -434,7 +332,7 @@ int JianpuCommand(int argc, char** argv)
         FreeScore(&score);
     }
     if (!ok) {
-        Complain("%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
+        ToolMessage("%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
         free(output);
         return 1;
     }
@@ -449,16 +347,6 @@ int JianpuCommand(int argc, char** argv)
     return 0;
 }
 
-int KeysCommand(int argc, char** argv)
-{
-    if (argc != 1) return Usage();
-    RecordingFileData data;
-    if (!ReadRecordingOrComplain(argv[0], &data)) return 1;
-    WriteKeyScore(stdout, data.events, data.eventCount);
-    free(data.events);
-    return fflush(stdout) == 0 ? 0 : 1;
-}
-
 } // namespace
 
 int main(int nativeCount, char** nativeArguments)
@@ -466,10 +354,11 @@ int main(int nativeCount, char** nativeArguments)
     int argc = 0;
     char** argv = ConsoleArguments(nativeCount, nativeArguments, &argc);
     if (argc < 2) return Usage();
-    if (strcmp(argv[1], "info") == 0) return InfoCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "info") == 0) return SongInfoCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "write") == 0) return WriteCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "jianpu") == 0) return JianpuCommand(argc - 2, argv + 2);
-    if (strcmp(argv[1], "keys") == 0) return KeysCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "import") == 0) return ImportCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "keys") == 0) return SongKeysCommand(argc - 2, argv + 2);
     return Usage();
 }

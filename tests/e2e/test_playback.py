@@ -1,12 +1,14 @@
 """Recording and playback as a player meets them: a phrase typed with Shift
 chords recorded and played once, on time; looping; a stop in the middle of a
-chord; keys held while the focus goes to another window; and a song typed
-in jianpu, converted by qftool and named on the command line."""
+chord; keys held while the focus goes to another window; and songs typed
+in jianpu (a songbook page among them), converted by qftool and named on the
+command line, playing with their keys lit."""
 import os
 import time
 
 from harness import expect, expect_equal, expect_soon, run, wait_until
-from common import ALL_NOTES_OFF, note_off, note_on
+from common import ALL_NOTES_OFF, key_cell_screen, note_off, note_on
+from test_display import SOUNDING, face, shot_when
 
 # The enabled states of items 1283..1287, 1288, 1289, 1296, 1282, then of
 # push buttons 1283..1287, as 'E'/'G' and 'E'/'D'.
@@ -188,14 +190,30 @@ def test_keys_held_when_the_focus_leaves_are_let_go(h):
     expect_equal(held + ALL_NOTES_OFF, app.wait_midi(mark, len(held) + 16), "the recording's playback")
 
 
+# Songs typed in jianpu: the score, its encoding, the notes it plays, and
+# keys whose caps light while it plays (scan code, colour).
+SONGS = [
+    # 1'' needs Shift, 1,, needs Ctrl; the repeated 5 strikes three times.
+    ("title=音阶\n1=D 4=240\n1 3 5 1' | 1'' 1,, q5 q5 5 ||\n", "gbk", [62, 66, 69, 74, 86, 38, 69, 69, 69], []),
+    # A songbook page: a repeat with two endings, a note tied across the bar
+    # line (D held once for three beats), a triplet, full-width input.
+    ("title=歌本 1=D ４＝１２０\n|: 5 3~ | 3 - [1 3[ q5, q6, q7, ] :| [2 １’ ５—— —— ——｜\n", "utf-8",
+     [69, 66, 57, 59, 61, 69, 66, 74, 69], [(32, SOUNDING), (34, SOUNDING)]),
+]
+
+
 def test_song_from_jianpu_plays_from_the_command_line(h):
-    score = os.path.join(h.tmp, "scale.txt")
-    with open(score, "w", encoding="gbk") as f:
-        f.write("title=音阶\n1=D 4=240\n1 3 5 1' | 1'' 1,, q5 q5 5 ||\n")
-    path = os.path.join(h.tmp, "scale.qfi")
-    run([os.path.join(h.build, "native", "qftool"), "jianpu", score, path])
-    app = h.start(args=["Z:" + path.replace("/", "\\")])
-    # In 1=D: 1 is 62; 1'' needs Shift, 1,, needs Ctrl; the repeated 5 strikes three times.
-    notes = [62, 66, 69, 74, 86, 38, 69, 69, 69]
-    want = ["open -1 ok", "c0 00 00"] + [m for n in notes for m in (note_on(n), note_off(n))] + ALL_NOTES_OFF
-    expect_soon(want, app.midi, "the song's notes in order, then the silence", timeout=10)
+    for i, (text, encoding, notes, lit) in enumerate(SONGS):
+        score = os.path.join(h.tmp, "song%d.txt" % i)
+        with open(score, "w", encoding=encoding) as f:
+            f.write(text)
+        path = os.path.join(h.tmp, "song%d.qfi" % i)
+        run([os.path.join(h.build, "native", "qftool"), "jianpu", score, path])
+        app = h.start(args=["Z:" + path.replace("/", "\\")])
+        for scan, colour in lit:
+            left, top = key_cell_screen(app, scan)
+            shown = shot_when(app, left, top, lambda c: face(c) == (colour, colour), timeout=10)
+            expect_equal((colour, colour), face(shown), "key %d lights while the song %d plays" % (scan, i))
+        want = ["open -1 ok", "c0 00 00"] + [m for n in notes for m in (note_on(n), note_off(n))] + ALL_NOTES_OFF
+        expect_soon(want, app.midi, "the song's notes in order, then the silence", timeout=10)
+        app.close()

@@ -53,18 +53,20 @@ def export(name, events, key, bass, instrument=None, export_key=None):
 
 
 def expected_notes(events, key, bass):
-    """(tick, kind, channel, note) of every exported note: each wait, with the
-    waits of records that play nothing added in, becomes whole ticks."""
+    """(tick, kind, channel, note) of every exported note, at the pitch
+    playback sounds it (the octave shift included; outside 0..127 none): each
+    wait, with the waits of records that play nothing added in, becomes whole
+    ticks."""
     result = []
     ticks = waited = 0
-    for delay, message, key_data, _shift in events:
+    for delay, message, key_data, shift in events:
         waited += delay
         scan = (key_data >> 16) & 0xFF
-        if scan not in NOTES:
+        note = NOTES.get(scan, -1000) + TRANSPOSITION[key] + 12 * shift - (12 if bass else 0)
+        if not 0 <= note <= 127:
             continue
         ticks += waited * 1000 * DIVISION // TEMPO
         waited = 0
-        note = NOTES[scan] + TRANSPOSITION[key] - (12 if bass else 0)
         kind = "note_on" if message == 256 else "note_off"
         result.append((ticks, kind, 15 if bass else 0, note))
     return result
@@ -113,8 +115,10 @@ mid = export("example", example, 1297, 0)
 check(os.path.getsize(mid) == 54, "the example is 54 bytes")
 check_file(mid, example, 1297, 0, 0, "example")
 
-# Transposed, with the bass track and an instrument; octave shifts do not count.
-chord = [(0, 256, 0x1E0001, 1), (0, 256, 0x220001, -1), (1000, 257, 0x1E0001, 1), (65000, 257, 0x220001, 0)]
+# Transposed, with the bass track and an instrument; the octave shifts sound,
+# and one beyond the MIDI range leaves its note out.
+chord = [(0, 256, 0x1E0001, 1), (0, 256, 0x220001, -1), (1000, 257, 0x1E0001, 1), (65000, 257, 0x220001, 0),
+         (5, 256, 0x100001, -4), (5, 256, 0x250001, 7)]
 mid = export("chord", chord, 1314, 1, instrument=40)
 check_file(mid, chord, 1314, 1, 40, "chord in bA major with bass")
 mid = export("chord_retuned", chord, 1314, 1, instrument=40, export_key=1302)
@@ -127,7 +131,7 @@ for _ in range(400):
     scan = rng.choice(list(NOTES) + [0, 1, 14, 29, 42, 54, 60, 255])
     delay = rng.choice([0, 1, 3, 4, 100, 999, 1000, 65000, rng.randrange(0, 5000)])
     events.append((delay, rng.choice([256, 256, 257, 257, 258]), scan << 16 | rng.randrange(0, 2) << 30 | 1,
-                   rng.choice([-1, 0, 1])))
+                   rng.choice([-1, 0, 0, 1, -2])))
 key = rng.choice(list(TRANSPOSITION))
 mid = export("random", events, key, 1, instrument=73)
 check_file(mid, events, key, 1, 73, "random recording")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the recording file fuzzer with clang (libFuzzer, AddressSanitizer,
-# UndefinedBehaviorSanitizer) and runs it for QF_FUZZ_SECONDS (default 20).
+# Builds the recording file fuzzer and the MIDI file fuzzer with clang
+# (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs each for
+# QF_FUZZ_SECONDS (default 20).
 # usage: fuzz.sh CLANGXX SOURCE_DIR WORK_DIR
 set -eu
 clangxx=$1 src=$2 work=$3
@@ -15,5 +16,17 @@ mkdir -p "$work/corpus"
     -o "$work/recording_file_fuzzer"
 # New inputs go to the build's corpus; the seeds in the source tree stay.
 cd "$work"
-exec ./recording_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
+./recording_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 "$work/corpus" "$src/tests/fuzz/seeds"
+
+# The MIDI file reader and the conversion of its notes into key presses.
+mkdir -p "$work/midi_corpus"
+"$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I "$src/src" \
+    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/files/midi_import.cpp" \
+    "$src/src/tools/midi_keys.cpp" "$src/src/tools/jianpu.cpp" "$src/src/tools/score_text.cpp" \
+    "$src/src/tools/console_posix.cpp" \
+    -o "$work/midi_file_fuzzer"
+./midi_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 "$work/midi_corpus" "$src/tests/fuzz/midi_seeds"

@@ -128,6 +128,27 @@ done
 # What the user typed is quoted as it is, control characters as \xNN.
 expect_status 1 "$tool" info $'bad\x1b[31m\x7f\xff 曲.qfi'
 grep -qF 'bad\x1B[31m\x7F\xFF 曲.qfi' err.txt || fail "control characters quoted: $(od -c err.txt)"
+# MIDI files in: a damaged one gets its message and status 1 and writes
+# nothing; the options are checked; a recording takes no import options.
+printf 'MThd\0\0\0\6\0\0\0\1\0\140MTrk\0\0\0\3\0\220\74' >cut.mid
+expect_status 1 "$tool" import cut.mid damaged.qfi
+[ "$(cat err.txt)" = "qftool: cut.mid: track 1 ends inside an event (byte 23)" ] || fail "damaged MIDI: $(cat err.txt)"
+[ -e damaged.qfi ] && fail "a damaged MIDI file wrote a recording"
+printf 'MThd\0\0\0\6\0\0\0\1\0\140MTrk\0\0\0\10\0\220\74\100\140\200\74\0' >one.mid
+expect_status 0 "$tool" import one.mid one.qfi --track 1 --key 6=e
+"$tool" info one.qfi | tr '\n' ' ' | grep -qx 'events 2 key 1317 autobass 0 0 256 00160001 0 500 257 c0160001 0 ' ||
+    fail "one note imported in e minor: $("$tool" info one.qfi)"
+expect_status 0 "$tool" keys one.mid --key 1297
+[ "$(cat out.txt)" = "0.000  A 1" ] || fail "keys of a MIDI file: $(cat out.txt)"
+expect_status 1 "$tool" import one.mid x.qfi --track 2
+[ "$(cat err.txt)" = "qftool: one.mid has 1 tracks: --track takes 1 to 1" ] || fail "--track 2: $(cat err.txt)"
+for bad in "--key 1306" "--key 1=H" "--track 0" "--key auto --key auto"; do
+    expect_status 1 "$tool" import one.mid x.qfi $bad
+done
+expect_status 1 "$tool" info song.qfi --key auto
+expect_status 1 "$tool" import song.qfi x.qfi
+[ "$(cat err.txt)" = "qftool: song.qfi: not a MIDI file: it does not begin with MThd" ] || fail "import of a .qfi: $(cat err.txt)"
+[ -e x.qfi ] && fail "a failed import wrote a recording"
 
 failures=$(wc -l <"$failed_file")
 if [ "$failures" != 0 ]; then

@@ -72,6 +72,23 @@ same_file scale.qfi
 both "" keys scale.qfi
 both "" jianpu bad.txt bad.qfi
 
+# A songbook score as an input method types it, a character shown in an
+# error, and a MIDI file in.
+for d in native windows; do
+    printf '1\357\274\235D 4.=60 6/8\n|: q1 q2 q3 [1 3~3 :| [2 3[ q1 q2 q3 ] 5 \342\200\224\342\200\224\n' >"$work/$d/book.txt"
+    printf '1 2 \342\231\251 3\n' >"$work/$d/sign.txt"
+    printf 'MThd\0\0\0\6\0\0\0\1\0\140MTrk\0\0\0\10\0\220\74\100\140\200\74\0' >"$work/$d/one.mid"
+    printf 'MThd\0\0\0\6\0\0\0\1\0\140MTrk\0\0\0\3\0\220\74' >"$work/$d/cut.mid"
+done
+both "" import cut.mid cut.qfi
+both "" jianpu book.txt book.qfi
+same_file book.qfi
+both "" jianpu sign.txt sign.qfi
+both "" import one.mid one.qfi --key 1=G
+same_file one.qfi
+both "" keys one.mid
+both "" info one.mid --track 1
+
 failures=$(wc -l <"$failed_file")
 if [ "$failures" != 0 ]; then
     echo "$failures failures"

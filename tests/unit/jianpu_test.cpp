@@ -94,6 +94,19 @@ TEST(JianpuScore, NotesOfDegreesAccidentalsAndOctavesInMajorAndMinorKeys)
          1297, {60, 62, 64}},
         {"\xef\xbb\xbf" "1 2", 1297, {60, 62}},
         {"title=\xbb\xb6\xc0\xd6\xcb\xcc \x81|\x81-\r\nL: \xbb\xb6 \xc0\xd6\r\n1 2|3 % \x81\x7c\r\n", 1297, {60, 62, 64}},
+        // What an input method types, in UTF-8 and (plain literals) in GBK; old Mac line ends.
+        {u8"１＝Ｇ　１　２’ ５，|｜３‘——", 1301, {67, 81, 62, 83}},
+        {"１＝Ｇ　１　２’ ５，|｜３‘——", 1301, {67, 81, 62, 83}},
+        {u8"1=E♭ 1 1=♭E 1 ♯4 ♩=96 ♩.=60 ♭7", 1313, {63, 63, 69, 73}},
+        {"1=D\r1\r\r2\r", 1298, {62, 64}},
+        // A header line reads the marks after it; other words stay part of it.
+        {"title=小星星 1=G 4=120\n1", 1301, {67}},
+        {u8"曲名=x 1 1=A\n1", 1302, {69}},
+        // Ties, slurs, tuplets and repeats with endings, written out.
+        {"(1 2) 3~3 (q1 q2)~ 3[ q1 q2 q3] 2[q5 q5]", 1297, {60, 62, 64, 64, 60, 62, 60, 62, 64, 67, 67}},
+        {"|: 1 2 :| 3 :| 4", 1297, {60, 62, 60, 62, 64, 64, 65}},
+        {"|: 1 [1. 2 :|[2. 3 |: 4 :|: 5 :|", 1297, {60, 62, 60, 64, 65, 65, 67, 67}},
+        {u8"1 ［1 2 ：｜［2 3", 1297, {60, 62, 60, 64}},
     };
     for (const Case& c : cases) {
         Parsed p = Parse(c.score);
@@ -177,6 +190,14 @@ TEST(JianpuScore, LengthsWithDotsAndDashesLessTheGap)
         // The default tempo, 90: 666.67 ms a beat.
         {"1 1 1", {0, 667, 1333}, {637, 1303, 1970}},
         {"4=60 1 4=120 1 1", {0, 1000, 1500}, {970, 1470, 1970}},
+        // A tie holds one press over both notes, across a bar line too; a slur changes nothing.
+        {"4=60 1~1 1 - ~ | 1 2 (3~4)", {0, 2000, 5000, 6000, 7000}, {1970, 4970, 5970, 6970, 7970}},
+        // Triplets and quintuplets in the time of 2 and 4; a duplet in that of 3.
+        {"4=60 3[ q1 q1 q1 ] 5[ s1 s1 s1 s1 s1 ] 1", {0, 333, 667, 1000, 1200, 1400, 1600, 1800, 2000},
+         {303, 637, 970, 1170, 1370, 1570, 1770, 1970, 2970}},
+        // 6/8 with a dotted crotchet at 60: a crotchet at 90.
+        {"6/8 4.=60 q1 q1 q1 1. 2[ q1 q1 ]", {0, 333, 667, 1000, 2000, 2500}, {303, 637, 970, 1970, 2470, 2970}},
+        {"4=60 |: 1 :| 2", {0, 1000, 2000}, {970, 1970, 2970}},
     };
     for (const Case& c : cases) {
         std::vector<Timed> events = Convert(c.score);
@@ -232,9 +253,31 @@ TEST(JianpuScore, ErrorsNameTheLineAndColumn)
         {"1x", 1, 2, "after the note"},
         {"", 1, 1, "empty score"},
         {"% nothing\n0 0\n", 2, 4, "empty score"},
-        {"title=\xe6\xad\x8c\nL: \xe6\xad\x8c 1\n1 2 \xe4\xb8\xad 3", 3, 5, "not ASCII"},
-        {"title=\xb8\xe8\nL: \xb8\xe8 1\n1 2 \xd6\xd0 3", 3, 5, "not ASCII"},
-        {"\xef\xbb\xbf\xe4\xb8\xad", 1, 1, "not ASCII"},
+        // The character itself in UTF-8, from either encoding; control characters and bytes as \xNN.
+        {"title=\xe6\xad\x8c\nL: \xe6\xad\x8c 1\n1 2 \xe4\xb8\xad 3", 3, 5, u8"\"中\" is not part of jianpu"},
+        {"title=\xb8\xe8\nL: \xb8\xe8 1\n1 2 \xd6\xd0 3", 3, 5, u8"\"中\" is not part of jianpu"},
+        {"\xef\xbb\xbf\xe4\xb8\xad", 1, 1, u8"\"中\" is not"},
+        {u8"1 ♩ 2", 1, 3, u8"\"♩\" is not"},
+        {"1\r2\x01", 2, 2, "\"\\x01\" is not"},
+        {"1 2\xff", 1, 4, "\"\\xFF\" is not"},
+        {u8"1=Ｈ", 1, 3, u8"unknown key \"Ｈ\""},
+        {"\xff\xfe" "1\0", 1, 1, "UTF-16 (what Notepad calls \"Unicode\"): save it as UTF-8"},
+        {std::string("1\0 \0", 4), 1, 1, "UTF-16"},
+        {"title=x 1=H", 1, 11, "unknown key"},
+        {"4.=400 1", 1, 1, "4.= and 7 to 333"},
+        {"~ 1", 1, 1, "\"~\" with no note"},
+        {"1 ]", 1, 3, "no tuplet open"},
+        {"3[ 1 3[ 1 ]", 1, 6, "a tuplet inside a tuplet"},
+        {"1\n3[ 1", 2, 1, "tuplet not closed"},
+        {"1[ 1 ]", 1, 1, "bad tuplet \"1[\""},
+        {"3[ ]", 1, 4, "an empty tuplet"},
+        {"3[ 1 :| 1 ]", 1, 6, "inside a tuplet"},
+        {"|: 1 |: 2 :|", 1, 6, "a repeat inside a repeat: close the one at 1:1"},
+        {"1 |: 1", 1, 3, "repeat not closed"},
+        {"1 [1 2", 1, 3, "repeat not closed"},
+        {":| 1", 1, 1, "nothing to repeat"},
+        {"1 [2 2", 1, 3, "a second ending with no first"},
+        {"|: 1 [1 2 [1 3 :|", 1, 11, "a second first ending"},
         // Out of reach: found when the notes become key events.
         {"1 2\n 1'''", 2, 2, "no key plays this note (MIDI 96)"},
         {"1=A 1,,,", 1, 5, "no key plays this note (MIDI 33)"},

@@ -1,5 +1,5 @@
-// The MIDI export: exact bytes, delta-times, the bass track, records that
-// play nothing, waits beyond the largest delta-time, and failures.
+// The MIDI export: exact bytes, delta-times, the notes at their octave
+// shift, the bass track, records that play nothing, waits beyond the largest delta-time, and failures.
 #include "files/midi_export.h"
 
 #include <dirent.h>
@@ -105,16 +105,45 @@ TEST(MidiExportBytes, DelayTimesAsVariableLengthQuantities)
     EXPECT_EQ(1085767261u, DelayTicks(0xFFFFFFFFu)); // the product does not overflow
 }
 
-TEST(MidiExportBytes, NotesFollowTheKeyAndIgnoreShiftChannelAndVelocity)
+TEST(MidiExportBytes, NotesSoundAtTheirKeyWithTheOctaveShift)
 {
-    // A in A major, with an octave shift that the export does not apply; a
-    // message other than press or release is a release; instrument 40.
-    std::vector<RecordedEvent> events = {Key(0, 256, 30, 1), Key(0, 300, 30, -1)};
-    Bytes body = Track(Build(events, 1302, 40), 0);
-    const Bytes expected = {0x00, 0xFF, 0x51, 0x03, 0x0B, 0x96, 0xC6, 0x00, 0xC0, 40,
-                            0x00, 0x90, 69,   0x7F, 0x00, 0x80, 69,   0x7F};
-    EXPECT_EQ(expected, Bytes(body.begin(), body.begin() + 18));
-    EXPECT_EQ(Track(Build(events, 1328, 40), 0), body); // #f minor transposes as A major
+    // The first note of each track (-1: left out, so R's release 7000 ms
+    // later comes first) for a record followed by that release; instrument 40.
+    struct Case {
+        int32_t keyId;
+        RecordedEvent event;
+        int melody, bass;
+    } cases[] = {
+        {1302, Key(0, 256, 30, 1), 81, 69},
+        {1302, Key(0, 300, 30, -1), 57, 45}, // any message but a press is a release
+        {1328, Key(0, 256, 30, 0), 69, 57},  // #f minor transposes as A major
+        {1297, Key(0, 256, 36, 1), 83, 71},  // 7' 1'' 2'' 3'' of a three-octave scale
+        {1297, Key(0, 256, 37, 1), 84, 72},
+        {1297, Key(0, 256, 38, 1), 86, 74},
+        {1297, Key(0, 256, 39, 1), 88, 76},
+        {1297, Key(0, 256, 40, 6), -1, -1},  // beyond 127
+        {1314, Key(0, 256, 2, -3), 2, -1},   // the bass below 0
+        {1297, Key(0, 256, 30, INT32_MIN), -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event.octaveShift);
+        Bytes file = Build({c.event, Key(7000, 257, 19)}, c.keyId, 40, 1);
+        for (int t = 0; t < 2; t++) {
+            Bytes body = Track(file, t);
+            ASSERT_EQ(40, body[9]);
+            TrackEvent first = Events(body)[0];
+            uint8_t channel = t ? 15 : 0;
+            int want = t ? c.bass : c.melody;
+            if (want < 0) {
+                EXPECT_EQ(DelayTicks(7000), first.delta);
+                EXPECT_EQ(0x80 | channel, first.bytes[0]);
+            } else {
+                EXPECT_EQ(0u, first.delta);
+                EXPECT_EQ((Bytes{(uint8_t)((c.event.message == 256 ? 0x90 : 0x80) | channel), (uint8_t)want, 0x7F}),
+                          first.bytes);
+            }
+        }
+    }
 }
 
 TEST(MidiExportBytes, AutoBassAddsAFormat1TrackOnChannel16)
