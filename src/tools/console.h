@@ -16,3 +16,7 @@ void WriteConsoleText(FILE* stream, const char* text);
 // A text of the program (GBK) as UTF-8 into out (size bytes); false, and
 // out untouched, when it cannot be converted or does not fit.
 bool ProgramTextToUtf8(const char* text, char* out, size_t size);
+
+// The folder of the running tool as UTF-8, ending in its separator, into
+// folder (size bytes); false when it cannot be told or does not fit.
+bool ToolFolder(char* folder, size_t size);

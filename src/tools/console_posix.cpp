@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <iconv.h>
+#include <unistd.h>
 
 char** ConsoleArguments(int argc, char** argv, int* count)
 {
@@ -30,5 +31,17 @@ bool ProgramTextToUtf8(const char* text, char* out, size_t size)
     if (!done || length >= size) return false;
     memcpy(out, converted, length);
     out[length] = 0;
+    return true;
+}
+
+bool ToolFolder(char* folder, size_t size)
+{
+    if (size < 2) return false;
+    ssize_t n = readlink("/proc/self/exe", folder, size - 1);
+    if (n <= 0 || (size_t)n >= size - 1) return false;
+    folder[n] = 0;
+    char* slash = strrchr(folder, '/');
+    if (!slash) return false;
+    slash[1] = 0;
     return true;
 }

@@ -53,3 +53,14 @@ bool ProgramTextToUtf8(const char* text, char* out, size_t size)
     ProgramTextToSystem(text, -1, wide, 512);
     return NameFromSystem(wide, out, size);
 }
+
+bool ToolFolder(char* folder, size_t size)
+{
+    WCHAR path[32768];
+    DWORD n = GetModuleFileNameW(nullptr, path, 32768);
+    if (n == 0 || n >= 32768) return false;
+    WCHAR* slash = wcsrchr(path, L'\\');
+    if (!slash) return false;
+    slash[1] = 0;
+    return NameFromSystem(path, folder, size);
+}
