@@ -193,17 +193,16 @@ float VolumeAmplitude(const Envelope& e)
 }
 
 // Modulators of a zone list into the voice's: a modulator the same as one
-// already there replaces it (replace), or is added beside it.
-void MergeModulators(Voice* v, const SfModulator* mods, uint32_t count, uint32_t from, bool replace)
+// among those from `from` on replaces it, any other is added. Only the
+// default list reaches the wheel's pitch, beyond the file's generators.
+void MergeModulators(Voice* v, const SfModulator* mods, uint32_t count, uint32_t from, uint16_t destinations)
 {
     for (uint32_t i = 0; i < count; i++) {
         const SfModulator& m = mods[i];
-        if (m.destination >= SfGeneratorCount || (m.source & 0x7F) == ModSourceLink) continue;
+        if (m.destination >= destinations || (m.source & 0x7F) == ModSourceLink) continue;
         uint32_t at = v->modCount;
-        if (replace) {
-            for (uint32_t j = from; j < v->modCount; j++)
-                if (SameModulator(v->mods[j], m)) at = j;
-        }
+        for (uint32_t j = from; j < v->modCount; j++)
+            if (SameModulator(v->mods[j], m)) at = j;
         if (at == v->modCount) {
             if (v->modCount == MaxVoiceModulators) continue;
             v->modCount++;
@@ -356,13 +355,13 @@ bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channe
 
     // The default modulators; the instrument's replace identical ones, the
     // preset's are added to them.
-    MergeModulators(v, DefaultModulators, DefaultModulatorCount, 0, true);
+    MergeModulators(v, DefaultModulators, DefaultModulatorCount, 0, VoiceGeneratorCount);
     const SfModulator* mods = setup.font->modulators;
-    MergeModulators(v, mods + iz.globalModulator, iz.globalModulatorCount, 0, true);
-    MergeModulators(v, mods + iz.firstModulator, iz.modulatorCount, 0, true);
+    MergeModulators(v, mods + iz.globalModulator, iz.globalModulatorCount, 0, SfGeneratorCount);
+    MergeModulators(v, mods + iz.firstModulator, iz.modulatorCount, 0, SfGeneratorCount);
     uint32_t presetFrom = v->modCount;
-    MergeModulators(v, mods + pz.globalModulator, pz.globalModulatorCount, presetFrom, true);
-    MergeModulators(v, mods + pz.firstModulator, pz.modulatorCount, presetFrom, true);
+    MergeModulators(v, mods + pz.globalModulator, pz.globalModulatorCount, presetFrom, SfGeneratorCount);
+    MergeModulators(v, mods + pz.firstModulator, pz.modulatorCount, presetFrom, SfGeneratorCount);
     v->pitchCorrection = sample.pitchCorrection;
     UpdateControls(v, channel);
 
