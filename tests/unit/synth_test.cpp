@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 using Gens = std::vector<std::pair<uint16_t, int16_t>>;
 constexpr int Rate = 48000;
 
-void Put(Bytes& b, uint32_t v, int n) { for (int i = 0; i < n; i++) b.push_back((uint8_t)(v >> 8 * i)); }
+void Put(Bytes& b, uint32_t v, int n) { for (int i = 0; i < n; i++) b.push_back(i < 4 ? (uint8_t)(v >> 8 * i) : 0); }
 void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
 void PutName(Bytes& b, const char* name) { char n[20] = {}; strncpy(n, name, 19); b.insert(b.end(), n, n + 20); }
 Bytes Chunk(const char* id, const Bytes& body)
