@@ -171,7 +171,8 @@ constexpr uint16_t ModCurveSwitch = 3 << 10;
 constexpr int DefaultModulatorCount = 10;
 inline constexpr SfModulator DefaultModulators[DefaultModulatorCount] = {
     {ModSourceVelocity | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},
-    {ModSourceVelocity | ModSourceNegative, GenInitialFilterFc, -2400, 0, 0},
+    {ModSourceVelocity | ModSourceNegative, GenInitialFilterFc, -2400,
+     ModSourceVelocity | ModSourceNegative | ModCurveSwitch, 0},
     {ModSourceChannelPressure, GenVibLfoToPitch, 50, 0, 0},
     {ModSourceCc | 1, GenVibLfoToPitch, 50, 0, 0},
     {ModSourceCc | 7 | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},
