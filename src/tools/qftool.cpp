@@ -8,6 +8,8 @@
 //   qftool jianpu SCORE.txt OUT.qfi               (a jianpu score as a recording)
 //   qftool import SONG.mid OUT.qfi [--track N] [--key K|auto]   (a MIDI file as a recording)
 //   qftool keys FILE.qfi|SONG.mid [--track N] [--key K|auto]    (the keys to press, line by line)
+//   qftool render FILE.qfi|SONG.mid OUT.wav [--key K] [--instrument P] [--bass 0|1] [--sf2 FILE]
+//                 [--rate HZ] [--track N]                     (through the program's own synthesizer)
 //
 // File names are UTF-8, and so is every message, on every platform.
 // Exit status 0 on success, 1 otherwise.
@@ -23,6 +25,7 @@
 #include "tools/console.h"
 #include "tools/tool_output.h"
 #include "tools/jianpu.h"
+#include "tools/render.h"
 #include "tools/song_commands.h"
 
 namespace {
@@ -34,6 +37,8 @@ constexpr const char* UsageText =
     "       qftool jianpu SCORE.txt OUT.qfi\n"
     "       qftool import SONG.mid OUT.qfi [--track N] [--key K|auto]\n"
     "       qftool keys FILE.qfi|SONG.mid [--track N] [--key K|auto]\n"
+    "       qftool render FILE.qfi|SONG.mid OUT.wav [--key K] [--instrument P] [--bass 0|1] [--sf2 FILE]\n"
+    "                     [--rate HZ] [--track N]\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
 
 int Usage()
@@ -360,5 +365,6 @@ int main(int nativeCount, char** nativeArguments)
     if (strcmp(argv[1], "jianpu") == 0) return JianpuCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "import") == 0) return ImportCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "keys") == 0) return SongKeysCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "render") == 0) return RenderCommand(argc - 2, argv + 2);
     return Usage();
 }

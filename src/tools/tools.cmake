@@ -13,7 +13,8 @@ add_library(qftools STATIC ${CMAKE_SOURCE_DIR}/src/tools/jianpu.cpp ${CMAKE_SOUR
 target_link_libraries(qftools PUBLIC qfcore)
 
 add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp ${CMAKE_SOURCE_DIR}/src/tools/song_file.cpp
-               ${CMAKE_SOURCE_DIR}/src/tools/song_commands.cpp ${CMAKE_SOURCE_DIR}/src/tools/tool_output.cpp)
+               ${CMAKE_SOURCE_DIR}/src/tools/song_commands.cpp ${CMAKE_SOURCE_DIR}/src/tools/tool_output.cpp
+               ${CMAKE_SOURCE_DIR}/src/tools/render.cpp)
 target_link_libraries(qftool PRIVATE qftools)
 if(WIN32)
   target_link_options(qftool PRIVATE -static -s)

@@ -107,7 +107,8 @@ printf '1=C\n1 2 3\n' >score.txt
 cp score.txt score.kept
 for args in "export same.qfi same.qfi" "export same.qfi ./same.qfi" "export same.qfi $PWD/same.qfi" \
     "export same.qfi hard.qfi" "export same.qfi soft.qfi" "export soft.qfi sub/../same.qfi" \
-    "jianpu score.txt score.txt" "jianpu score.txt ./sub/../score.txt"; do
+    "jianpu score.txt score.txt" "jianpu score.txt ./sub/../score.txt" "render same.qfi hard.qfi" \
+    "import same.qfi same.qfi"; do
     expect_status 1 "$tool" $args
     grep -q "is the same file as" err.txt || fail "$args: $(cat err.txt)"
 done
