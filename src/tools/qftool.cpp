@@ -61,17 +61,6 @@ void ShowFileMessage(const char* format, const char* fileName)
     ToolMessage(converted, fileName);
 }
 
-// A whole decimal number within [low, high].
-bool ParseNumber(const char* text, long long low, long long high, long long* value)
-{
-    if (!text || !*text || isspace((unsigned char)*text)) return false;
-    char* end = nullptr;
-    long long v = strtoll(text, &end, 10);
-    if (*end != 0 || v < low || v > high) return false;
-    *value = v;
-    return true;
-}
-
 // 1 to 8 hex digits, nothing else.
 bool ParseHexWord(const char* text, uint32_t* value)
 {
@@ -277,41 +266,6 @@ int WriteCommand(int argc, char** argv)
         return 1;
     }
     return 0;
-}
-
-// Reads a whole file into memory (from malloc); nullptr when it cannot.
-uint8_t* ReadWholeFile(const char* path, size_t* size)
-{
-    FILE* file = OpenPathFile(path, "rb");
-    if (!file) return nullptr;
-    uint8_t* bytes = nullptr;
-    size_t used = 0, capacity = 0;
-    bool ok = true;
-    for (;;) {
-        if (used == capacity) {
-            size_t grown = capacity ? capacity * 2 : 4096;
-            uint8_t* more = grown > capacity ? (uint8_t*)realloc(bytes, grown) : nullptr;
-            if (!more) {
-                ok = false;
-                break;
-            }
-            bytes = more;
-            capacity = grown;
-        }
-        size_t got = fread(bytes + used, 1, capacity - used, file);
-        used += got;
-        if (got == 0) {
-            ok = !ferror(file);
-            break;
-        }
-    }
-    fclose(file);
-    if (!ok) {
-        free(bytes);
-        return nullptr;
-    }
-    *size = used;
-    return bytes;
 }
 
 int JianpuCommand(int argc, char** argv)

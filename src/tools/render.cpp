@@ -27,16 +27,6 @@ constexpr uint32_t PlayVelocity = 127;   // the velocity bar's value at start
 constexpr uint32_t MaxTailSeconds = 30;  // a sound still going this long after the last event is cut
 constexpr uint64_t MaxWavData = 0xFFFFFFFFull - 36;
 
-bool ParseNumber(const char* text, long long low, long long high, long long* value)
-{
-    if (!text || !*text || isspace((unsigned char)*text)) return false;
-    char* end = nullptr;
-    long long v = strtoll(text, &end, 10);
-    if (*end != 0 || v < low || v > high) return false;
-    *value = v;
-    return true;
-}
-
 struct RenderArguments {
     const char* input;
     const char* output;

@@ -16,41 +16,6 @@
 
 namespace {
 
-// Reads a whole file into memory (from malloc); nullptr when it cannot.
-uint8_t* ReadFileBytes(const char* path, size_t* size)
-{
-    FILE* file = OpenPathFile(path, "rb");
-    if (!file) return nullptr;
-    uint8_t* bytes = nullptr;
-    size_t used = 0, capacity = 0;
-    bool ok = true;
-    for (;;) {
-        if (used == capacity) {
-            size_t grown = capacity ? capacity * 2 : 65536;
-            uint8_t* more = grown > capacity ? (uint8_t*)realloc(bytes, grown) : nullptr;
-            if (!more) {
-                ok = false;
-                break;
-            }
-            bytes = more;
-            capacity = grown;
-        }
-        size_t got = fread(bytes + used, 1, capacity - used, file);
-        used += got;
-        if (got == 0) {
-            ok = !ferror(file);
-            break;
-        }
-    }
-    fclose(file);
-    if (!ok) {
-        free(bytes);
-        return nullptr;
-    }
-    *size = used;
-    return bytes;
-}
-
 bool NamedAsMidi(const char* path)
 {
     const char* dot = strrchr(path, '.');
@@ -155,7 +120,7 @@ bool ParseSongArguments(int argc, char** argv, int positionalCount, const char**
 bool ReadSong(const char* path, const SongOptions& options, bool midiOnly, RecordingFileData* data)
 {
     size_t size = 0;
-    uint8_t* bytes = ReadFileBytes(path, &size);
+    uint8_t* bytes = ReadWholeFile(path, &size);
     // By what the file holds: "MThd" or "RIFF"; only a file that holds
     // neither is taken by its name.
     bool riff = bytes && size >= 4 && memcmp(bytes, "RIFF", 4) == 0;

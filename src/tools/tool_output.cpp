@@ -1,10 +1,12 @@
 #include "tools/tool_output.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "files/recording_file.h"
 #include "tools/console.h"
 
 // Copies text into out (room for 4 bytes a byte of text), showing what a
@@ -100,3 +102,46 @@ char* PrepareOutput(const char* output, const char* const* inputs, int inputCoun
     return target;
 }
 
+bool ParseNumber(const char* text, long long low, long long high, long long* value)
+{
+    if (!text || !*text || isspace((unsigned char)*text)) return false;
+    char* end = nullptr;
+    long long v = strtoll(text, &end, 10);
+    if (*end != 0 || v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+uint8_t* ReadWholeFile(const char* path, size_t* size)
+{
+    FILE* file = OpenPathFile(path, "rb");
+    if (!file) return nullptr;
+    uint8_t* bytes = nullptr;
+    size_t used = 0, capacity = 0;
+    bool ok = true;
+    for (;;) {
+        if (used == capacity) {
+            size_t grown = capacity ? capacity * 2 : 4096;
+            uint8_t* more = grown > capacity ? (uint8_t*)realloc(bytes, grown) : nullptr;
+            if (!more) {
+                ok = false;
+                break;
+            }
+            bytes = more;
+            capacity = grown;
+        }
+        size_t got = fread(bytes + used, 1, capacity - used, file);
+        used += got;
+        if (got == 0) {
+            ok = !ferror(file);
+            break;
+        }
+    }
+    fclose(file);
+    if (!ok) {
+        free(bytes);
+        return nullptr;
+    }
+    *size = used;
+    return bytes;
+}

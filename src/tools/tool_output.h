@@ -1,7 +1,10 @@
-// What qftool says and where it writes: its messages, which quote what the
-// user typed so that it reads right, and the check of an output path that
-// keeps every input whole.
+// What qftool says, reads and writes: its messages, which quote what the
+// user typed so that it reads right, numbers on its command line, whole
+// input files, and the check of an output path that keeps every input whole.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 // Copies text into out (room for 4 bytes a byte of text), showing what a
 // terminal could not: a control character or a byte that is no part of a
@@ -18,3 +21,9 @@ void ToolMessage(const char* format, ...);
 // device, a pipe) or is the same file as one of the inputs ("-" stands for
 // the standard input) is refused, and nothing is written.
 char* PrepareOutput(const char* output, const char* const* inputs, int inputCount);
+
+// A whole decimal number within [low, high], nothing else (no blank).
+bool ParseNumber(const char* text, long long low, long long high, long long* value);
+
+// Reads a whole file into memory (from malloc); nullptr when it cannot.
+uint8_t* ReadWholeFile(const char* path, size_t* size);
