@@ -11,6 +11,8 @@ packages=(
     fp-utils-3.2.2 nsis p7zip-full zip file
     python3 python3-mido python3-cairo midicsv
     fluidsynth fluid-soundfont-gm alsa-utils
+    # The synthesizer's General MIDI font and the checks of what it renders.
+    timgm6mb-soundfont python3-numpy
 )
 
 missing=()

@@ -39,3 +39,23 @@ if(WIN32 AND TARGET qftool)
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/qftool_exe.sh ${QF_NATIVE_QFTOOL}
                    $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/qftool-exe)
 endif()
+
+# The synthesizer from outside: qftool render beside FluidSynth with the same
+# General MIDI SoundFont (pitch and onset of every note), and the fuzzing of
+# the SoundFont reader.
+if(NOT WIN32)
+  find_program(QF_FLUIDSYNTH fluidsynth)
+  if(QF_PYTHON3 AND QF_FLUIDSYNTH AND EXISTS /usr/share/sounds/sf2/TimGM6mb.sf2)
+    add_test(NAME files_render_against_fluidsynth
+             COMMAND ${QF_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/files/check_render_against_fluidsynth.py
+                     $<TARGET_FILE:qftool> ${CMAKE_CURRENT_BINARY_DIR}/files-render)
+  else()
+    qf_missing_tool("fluidsynth, python3 or /usr/share/sounds/sf2/TimGM6mb.sf2 missing: qftool render is not compared with FluidSynth")
+  endif()
+  if(QF_CLANGXX)
+    add_test(NAME files_fuzz_soundfont_reader
+             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files/fuzz.sh ${QF_CLANGXX} ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_CURRENT_BINARY_DIR}/fuzz-soundfont soundfont)
+    set_tests_properties(files_fuzz_soundfont_reader PROPERTIES TIMEOUT 3600 LABELS fuzz)
+  endif()
+endif()

@@ -39,3 +39,7 @@ void IdentifyStandardInput(FileIdentity* identity);
 // gets the new contents), else path itself. From malloc; nullptr when
 // memory is short.
 char* OutputTargetPath(const char* path);
+
+// The folder of the running tool as UTF-8, ending in its separator, into
+// folder (size bytes); false when it cannot be told or does not fit.
+bool ToolFolder(char* folder, size_t size);

@@ -89,3 +89,15 @@ char* OutputTargetPath(const char* path)
     }
     return current;
 }
+
+bool ToolFolder(char* folder, size_t size)
+{
+    if (size < 2) return false;
+    ssize_t n = readlink("/proc/self/exe", folder, size - 1);
+    if (n <= 0 || (size_t)n >= size - 1) return false;
+    folder[n] = 0;
+    char* slash = strrchr(folder, '/');
+    if (!slash) return false;
+    slash[1] = 0;
+    return true;
+}

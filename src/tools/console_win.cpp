@@ -99,3 +99,14 @@ char* OutputTargetPath(const char* path)
 {
     return _strdup(path);
 }
+
+bool ToolFolder(char* folder, size_t size)
+{
+    WCHAR path[32768];
+    DWORD n = GetModuleFileNameW(nullptr, path, 32768);
+    if (n == 0 || n >= 32768) return false;
+    WCHAR* slash = wcsrchr(path, L'\\');
+    if (!slash) return false;
+    slash[1] = 0;
+    return NameFromSystem(path, folder, size);
+}

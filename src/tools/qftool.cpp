@@ -6,6 +6,8 @@
 //   qftool write OUT.qfi --key K [--bass 0|1]     (event lines on standard input)
 //   qftool jianpu SCORE.txt OUT.qfi               (a jianpu score as a recording)
 //   qftool keys FILE.qfi                          (the keys to press, line by line)
+//   qftool render FILE.qfi OUT.wav [--key K] [--instrument P] [--bass 0|1] [--sf2 FILE] [--rate HZ]
+//                                                 (through the program's own synthesizer)
 //
 // File names are UTF-8, and so is every message, on every platform.
 // Exit status 0 on success, 1 otherwise.
@@ -20,6 +22,7 @@
 #include "files/recording_file.h"
 #include "tools/console.h"
 #include "tools/jianpu.h"
+#include "tools/render.h"
 
 namespace {
 
@@ -29,6 +32,7 @@ constexpr const char* UsageText =
     "       qftool write OUT.qfi --key K [--bass 0|1] < events\n"
     "       qftool jianpu SCORE.txt OUT.qfi\n"
     "       qftool keys FILE.qfi\n"
+    "       qftool render FILE.qfi OUT.wav [--key K] [--instrument P] [--bass 0|1] [--sf2 FILE] [--rate HZ]\n"
     "event lines: <delay> <message> <keyData, 8 hex digits> <octaveShift>\n";
 
 // Copies text into out (room for 4 bytes a byte of text), showing what a
@@ -471,5 +475,6 @@ int main(int nativeCount, char** nativeArguments)
     if (strcmp(argv[1], "write") == 0) return WriteCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "jianpu") == 0) return JianpuCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "keys") == 0) return KeysCommand(argc - 2, argv + 2);
+    if (strcmp(argv[1], "render") == 0) return RenderCommand(argc - 2, argv + 2);
     return Usage();
 }
