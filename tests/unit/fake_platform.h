@@ -15,6 +15,18 @@ struct FakePlatform {
 
 extern FakePlatform gFake;
 
+// The audio output as the tests play it: the stream opens at once (at
+// sampleRate) when an endpoint is there, and the test renders from the
+// source itself.
+struct AudioSource;
+struct FakeAudio {
+    bool present = true;      // a default endpoint exists
+    int sampleRate = 48000;
+    const AudioSource* source = nullptr; // while the stream runs
+};
+
+extern FakeAudio gFakeAudio;
+
 // Points the capture backend at a fresh log file and resets the engine,
 // the recording and the fakes.
 void StartCapture();
