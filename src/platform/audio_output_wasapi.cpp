@@ -61,7 +61,7 @@ struct Stream {
     WCHAR* endpointId;
     SampleLayout layout;
     UINT32 bufferFrames;
-    UINT32 fillFrames;      // the frames kept waiting in the buffer: two periods at most
+    UINT32 fillFrames;      // the frames kept waiting in the buffer (FillFrames)
     float* stereo;          // the source's block, bufferFrames frames
 };
 
@@ -229,7 +229,7 @@ bool OpenStream(IMMDeviceEnumerator* enumerator, Stream* s, bool report)
               SUCCEEDED(s->client->GetBufferSize(&s->bufferFrames)) && s->bufferFrames > 0 &&
               SUCCEEDED(s->client->GetService(__uuidof(IAudioRenderClient), (void**)&s->render));
     if (ok) {
-        s->fillFrames = period > 0 && 2 * period < s->bufferFrames ? 2 * period : s->bufferFrames;
+        s->fillFrames = FillFrames(choice.lowLatency, period, s->bufferFrames);
         s->stereo = (float*)malloc(sizeof(float) * 2 * s->bufferFrames);
         ok = s->stereo && gOutput.source->prepare(gOutput.source->context, (int)s->format->nSamplesPerSec);
     }

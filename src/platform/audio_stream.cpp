@@ -24,6 +24,12 @@ StreamChoice InitializeStream(const StreamCalls& calls)
     return choice;
 }
 
+uint32_t FillFrames(bool lowLatency, uint32_t periodFrames, uint32_t bufferFrames)
+{
+    uint32_t frames = (lowLatency ? 1 : 2) * periodFrames;
+    return frames > 0 && frames < bufferFrames ? frames : bufferFrames;
+}
+
 static int16_t Int16Sample(float value)
 {
     if (value != value) return 0; // not a number

@@ -29,6 +29,12 @@ struct StreamChoice {
 // IAudioClient.
 StreamChoice InitializeStream(const StreamCalls& calls);
 
+// The frames the render thread keeps waiting in the stream's buffer after
+// each period's event: one period with IAudioClient3's small periods (the
+// engine reads it at its next pass), two with IAudioClient's, never more
+// than the buffer; the whole buffer when the period is not known.
+uint32_t FillFrames(bool lowLatency, uint32_t periodFrames, uint32_t bufferFrames);
+
 // The endpoint's samples: float32 or 16-bit integers, any channel count.
 struct SampleLayout {
     uint32_t channels;

@@ -265,6 +265,13 @@ TEST(AudioStream, IAudioClient3WithTheSmallestPeriodElseIAudioClient)
         EXPECT_EQ(c.result, choice.result);
         EXPECT_EQ(c.client3Result, choice.client3Result);
     }
+    // What stays waiting in the buffer: 2.67 ms of IAudioClient3, 20 ms of
+    // IAudioClient's 10 ms periods, the buffer when it is smaller or the
+    // period unknown.
+    EXPECT_EQ(128u, FillFrames(true, 128, 1024));
+    EXPECT_EQ(960u, FillFrames(false, 480, 1440));
+    EXPECT_EQ(800u, FillFrames(false, 480, 800));
+    EXPECT_EQ(1440u, FillFrames(false, 0, 1440));
 }
 
 TEST(AudioStream, StereoInTheEndpointsLayout)
