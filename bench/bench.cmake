@@ -15,3 +15,11 @@ if(WIN32 AND TARGET qfwin)
   target_link_libraries(qf-audio-stream-bench PRIVATE qfwin)
   target_link_options(qf-audio-stream-bench PRIVATE -static)
 endif()
+
+# The synthesizer's speed and memory beside FluidSynth (native, not a test):
+# build the target qf-synth-bench in a Release build and run it as
+# docs/PERFORMANCE.md shows.
+if(NOT WIN32)
+  add_executable(qf-synth-bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/synth_bench.cpp)
+  target_link_libraries(qf-synth-bench PRIVATE qfcore)
+endif()

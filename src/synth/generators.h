@@ -166,12 +166,14 @@ constexpr uint16_t ModCurveSwitch = 3 << 10;
 
 // The default modulators of the format (its section 8.4). The pitch wheel's
 // range is read as semitones out of 127, so 12700 cents give 100 cents a
-// semitone. The velocity to filter modulator lowers the cutoff by up to two
-// octaves for the softest note, linearly in velocity.
+// semitone. The velocity to filter modulator lowers the cutoff of notes
+// softer than 64 (its amount source is a switch), by up to two octaves for
+// the softest; fonts that switch it off name it with that amount source.
 constexpr int DefaultModulatorCount = 10;
 inline constexpr SfModulator DefaultModulators[DefaultModulatorCount] = {
     {ModSourceVelocity | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},
-    {ModSourceVelocity | ModSourceNegative, GenInitialFilterFc, -2400, 0, 0},
+    {ModSourceVelocity | ModSourceNegative, GenInitialFilterFc, -2400,
+     ModSourceVelocity | ModSourceNegative | ModCurveSwitch, 0},
     {ModSourceChannelPressure, GenVibLfoToPitch, 50, 0, 0},
     {ModSourceCc | 1, GenVibLfoToPitch, 50, 0, 0},
     {ModSourceCc | 7 | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},

@@ -34,4 +34,5 @@ void SynthShortMessage(Synth* synth, uint32_t message, uint32_t frame);
 void SynthRender(Synth* synth, float* stereo, uint32_t frames);
 
 // The number of voices still sounding (0 once everything has died away).
+// Called on the rendering thread, between SynthRender calls.
 uint32_t SynthSoundingVoices(const Synth* synth);

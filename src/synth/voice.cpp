@@ -193,17 +193,16 @@ float VolumeAmplitude(const Envelope& e)
 }
 
 // Modulators of a zone list into the voice's: a modulator the same as one
-// already there replaces it (replace), or is added beside it.
-void MergeModulators(Voice* v, const SfModulator* mods, uint32_t count, uint32_t from, bool replace)
+// among those from `from` on replaces it, any other is added. Only the
+// default list reaches the wheel's pitch, beyond the file's generators.
+void MergeModulators(Voice* v, const SfModulator* mods, uint32_t count, uint32_t from, uint16_t destinations)
 {
     for (uint32_t i = 0; i < count; i++) {
         const SfModulator& m = mods[i];
-        if (m.destination >= SfGeneratorCount || (m.source & 0x7F) == ModSourceLink) continue;
+        if (m.destination >= destinations || (m.source & 0x7F) == ModSourceLink) continue;
         uint32_t at = v->modCount;
-        if (replace) {
-            for (uint32_t j = from; j < v->modCount; j++)
-                if (SameModulator(v->mods[j], m)) at = j;
-        }
+        for (uint32_t j = from; j < v->modCount; j++)
+            if (SameModulator(v->mods[j], m)) at = j;
         if (at == v->modCount) {
             if (v->modCount == MaxVoiceModulators) continue;
             v->modCount++;
@@ -249,21 +248,25 @@ inline float EdgeTap(const Voice* v, int64_t i)
 
 // The per-frame loop: interpolate, filter, ramp the gains, mix. Returns
 // false when a sample without loop has run out.
+template <bool Filtered>
 bool RenderFrames(Voice* v, float* left, float* right, uint32_t n, float gainLeft, float gainRight,
                   float stepLeft, float stepRight)
 {
     const int16_t* data = v->data;
-    uint64_t position = v->position, increment = v->increment;
-    uint32_t low = (v->wrapped && v->looping ? v->loopStart : v->start) + 1;
-    uint32_t high = v->looping ? v->loopEnd : v->end; // taps up to i + 2 must stay below
-    float b0 = v->b0, b1 = v->b1, a1 = v->a1, a2 = v->a2, z1 = v->z1, z2 = v->z2;
-    bool filtered = v->filtered;
+    uint64_t position = v->position;
+    const uint64_t increment = v->increment;
+    const bool looping = v->looping;
+    const uint32_t loopStart = v->loopStart;
+    const uint32_t limit = looping ? v->loopEnd : v->end; // taps up to i + 2 must stay below
+    uint32_t low = (v->wrapped && looping ? loopStart : v->start) + 1;
+    const float b0 = v->b0, b1 = v->b1, a1 = v->a1, a2 = v->a2;
+    float z1 = v->z1, z2 = v->z2;
     bool alive = true;
     for (uint32_t f = 0; f < n; f++) {
         uint32_t i = (uint32_t)(position >> 32);
         float x = (float)(uint32_t)position * (1.0f / 4294967296.0f);
         float s0, s1, s2, s3;
-        if (i >= low && i + 2 < high) {
+        if (i >= low && i + 2 < limit) {
             s0 = data[i - 1], s1 = data[i], s2 = data[i + 1], s3 = data[i + 2];
         } else {
             s0 = EdgeTap(v, (int64_t)i - 1), s1 = EdgeTap(v, i), s2 = EdgeTap(v, (int64_t)i + 1);
@@ -274,7 +277,7 @@ bool RenderFrames(Voice* v, float* left, float* right, uint32_t n, float gainLef
         float c2 = s0 - 2.5f * s1 + 2.0f * s2 - 0.5f * s3;
         float c3 = 0.5f * (s3 - s0) + 1.5f * (s1 - s2);
         float y = ((c3 * x + c2) * x + c1) * x + s1;
-        if (filtered) {
+        if (Filtered) {
             float out = b0 * y + z1;
             z1 = b1 * y - a1 * out + z2;
             z2 = b0 * y - a2 * out;
@@ -286,19 +289,15 @@ bool RenderFrames(Voice* v, float* left, float* right, uint32_t n, float gainLef
         gainRight += stepRight;
         position += increment;
         uint32_t next = (uint32_t)(position >> 32);
-        if (v->looping) {
-            if (next >= v->loopEnd) {
-                uint64_t length = (uint64_t)(v->loopEnd - v->loopStart);
-                uint64_t over = (uint64_t)(next - v->loopStart) % length;
-                position = ((uint64_t)v->loopStart + over) << 32 | (uint32_t)position;
-                if (!v->wrapped) {
-                    v->wrapped = true;
-                    low = v->loopStart + 1;
-                }
+        if (next >= limit) {
+            if (!looping) {
+                alive = false;
+                break;
             }
-        } else if (next >= v->end) {
-            alive = false;
-            break;
+            uint64_t over = (uint64_t)(next - loopStart) % (uint64_t)(limit - loopStart);
+            position = ((uint64_t)loopStart + over) << 32 | (uint32_t)position;
+            v->wrapped = true;
+            low = loopStart + 1;
         }
     }
     // Filter memory this small is flushed rather than left to turn denormal.
@@ -356,14 +355,15 @@ bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channe
 
     // The default modulators; the instrument's replace identical ones, the
     // preset's are added to them.
-    MergeModulators(v, DefaultModulators, DefaultModulatorCount, 0, true);
+    MergeModulators(v, DefaultModulators, DefaultModulatorCount, 0, VoiceGeneratorCount);
     const SfModulator* mods = setup.font->modulators;
-    MergeModulators(v, mods + iz.globalModulator, iz.globalModulatorCount, 0, true);
-    MergeModulators(v, mods + iz.firstModulator, iz.modulatorCount, 0, true);
+    MergeModulators(v, mods + iz.globalModulator, iz.globalModulatorCount, 0, SfGeneratorCount);
+    MergeModulators(v, mods + iz.firstModulator, iz.modulatorCount, 0, SfGeneratorCount);
     uint32_t presetFrom = v->modCount;
-    MergeModulators(v, mods + pz.globalModulator, pz.globalModulatorCount, presetFrom, true);
-    MergeModulators(v, mods + pz.firstModulator, pz.modulatorCount, presetFrom, true);
+    MergeModulators(v, mods + pz.globalModulator, pz.globalModulatorCount, presetFrom, SfGeneratorCount);
+    MergeModulators(v, mods + pz.firstModulator, pz.modulatorCount, presetFrom, SfGeneratorCount);
     v->pitchCorrection = sample.pitchCorrection;
+    v->lastFilterCents = -1.0f; // no coefficients yet
     UpdateControls(v, channel);
 
     // Envelopes and LFOs from the generators (with their modulators) at the start.
@@ -410,9 +410,12 @@ void RenderVoice(Voice* v, const ChannelControls& channel, float* left, float* r
         float ratio = v->rateRatio * exp2f(cents / 1200.0f);
         if (ratio > MaxRatio) ratio = MaxRatio;
         v->increment = (uint64_t)((double)ratio * 4294967296.0);
-        v->filtered = FilterCoefficients(v, v->filterCents + modLfo * v->modLfoToFilter + modEnv * v->modEnvToFilter,
-                                         v->filterQ, outputRate);
-        if (!v->filtered) v->z1 = v->z2 = 0.0f;
+        float filterCents = v->filterCents + modLfo * v->modLfoToFilter + modEnv * v->modEnvToFilter;
+        if (filterCents != v->lastFilterCents || v->filterQ != v->lastFilterQ) {
+            v->lastFilterCents = filterCents, v->lastFilterQ = v->filterQ;
+            v->filtered = FilterCoefficients(v, filterCents, v->filterQ, outputRate);
+            if (!v->filtered) v->z1 = v->z2 = 0.0f;
+        }
 
         // The gain at the end of the chunk; the frames ramp to it.
         AdvanceEnvelope(vol, m);
@@ -429,7 +432,8 @@ void RenderVoice(Voice* v, const ChannelControls& channel, float* left, float* r
         float scale = 1.0f / 32768.0f;
         float toLeft = target * v->panLeft * scale, toRight = target * v->panRight * scale;
         float stepLeft = (toLeft - v->gainLeft) / (float)m, stepRight = (toRight - v->gainRight) / (float)m;
-        bool alive = RenderFrames(v, left, right, m, v->gainLeft, v->gainRight, stepLeft, stepRight);
+        bool alive = v->filtered ? RenderFrames<true>(v, left, right, m, v->gainLeft, v->gainRight, stepLeft, stepRight)
+                                 : RenderFrames<false>(v, left, right, m, v->gainLeft, v->gainRight, stepLeft, stepRight);
         v->gainLeft = toLeft, v->gainRight = toRight;
         v->amplitude = target;
         AdvanceLfo(&v->modLfo, m);

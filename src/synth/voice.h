@@ -74,6 +74,7 @@ struct Voice {
     Envelope volEnv, modEnv;
     Lfo modLfo, vibLfo;
 
+    float lastFilterCents, lastFilterQ; // what the coefficients were computed for
     float b0, b1, a1, a2; // low-pass biquad (b2 equals b0, b1 is twice b0)
     float z1, z2;
 

@@ -75,11 +75,25 @@ bool ParseRenderArguments(int argc, char** argv, RenderArguments* a)
             const char* value = argv[++i];
             bool ok = false;
             switch (which) {
-            case 0: ok = !a->hasKey && ParseNumber(value, INT32_MIN, UINT32_MAX, &a->key), a->hasKey = true; break;
-            case 1: ok = !a->hasInstrument && ParseNumber(value, 0, 127, &a->instrument), a->hasInstrument = true; break;
-            case 2: ok = !a->hasBass && ParseNumber(value, 0, 1, &a->bass), a->hasBass = true; break;
-            case 3: ok = !a->soundFont && *value, a->soundFont = value; break;
-            default: ok = !a->hasRate && ParseNumber(value, SynthMinRate, SynthMaxRate, &a->rate), a->hasRate = true;
+            case 0:
+                ok = !a->hasKey && ParseNumber(value, INT32_MIN, UINT32_MAX, &a->key);
+                a->hasKey = true;
+                break;
+            case 1:
+                ok = !a->hasInstrument && ParseNumber(value, 0, 127, &a->instrument);
+                a->hasInstrument = true;
+                break;
+            case 2:
+                ok = !a->hasBass && ParseNumber(value, 0, 1, &a->bass);
+                a->hasBass = true;
+                break;
+            case 3:
+                ok = !a->soundFont && *value;
+                a->soundFont = value;
+                break;
+            default:
+                ok = !a->hasRate && ParseNumber(value, SynthMinRate, SynthMaxRate, &a->rate);
+                a->hasRate = true;
             }
             if (!ok) {
                 Complain("qftool: bad or repeated option %s %s\n", arg, value);
@@ -129,9 +143,11 @@ uint32_t NoteMessage(bool on, int channel, int note)
     return (uint32_t)((on ? 0x90 : 0x80) | channel) | (uint32_t)note << 8 | (on ? PlayVelocity : 0) << 16;
 }
 
-// The frame of a time in milliseconds, rounded, without overflow.
+// The frame of a time in milliseconds, rounded, without overflow (a time
+// beyond 2^40 ms, far too long for any WAV file, counts as that).
 uint64_t FrameAt(uint64_t ms, uint64_t rate)
 {
+    if (ms > 1ull << 40) ms = 1ull << 40;
     return ms / 1000 * rate + ((ms % 1000) * rate + 500) / 1000;
 }
 
