@@ -219,23 +219,15 @@ class App:
         x, y, _, _ = self.client()
         return x + 20, y - 10
 
-    def menu_rects(self):
-        """The menu items shown now with their places on the screen: a list of
-        (depth, id, (left, top, right, bottom), text); a pop-up's id is 0."""
-        out = []
-        for line in self.h.peek("menurects", self.main_title()).splitlines():
-            parts = line.split("\t", 3)
-            if len(parts) == 4:
-                rect = tuple(int(v) for v in parts[2].split(","))
-                out.append((int(parts[0]), int(parts[1]), rect, parts[3]))
-        return out
-
     def choose_menu_item(self, title, ident):
         """Chooses item ident of the menu bar's pop-up titled title with two
-        real clicks: on the title, then on the item."""
+        real clicks: on the title, then on the item, where the program's menu
+        places them on the screen now (depth, id, rect, text a line)."""
         def place(match):
-            found = [r for d, i, r, t in self.menu_rects() if match(d, i, t)]
-            return found[0] if found else None
+            for line in self.h.peek("menurects", self.main_title()).splitlines():
+                d, i, rect, t = line.split("\t", 3)
+                if match(int(d), int(i), t):
+                    return [int(v) for v in rect.split(",")]
         bar = place(lambda d, i, t: d == 0 and t == title)
         expect(bar, f"the menu bar shows {title}")
         self.click_screen((bar[0] + bar[2]) // 2, (bar[1] + bar[3]) // 2)
@@ -377,12 +369,11 @@ class Harness:
                 time.sleep(0.5)
 
     def start(self, exe="qf-capture.exe", args=(), env=None, skip_splash=True, wait_main=True, cwd=None,
-              audio=False, keep_settings=False):
+              audio=False):
         """Starts the program (the capture build unless told otherwise) with
-        a fresh MIDI log and no device remembered from an earlier start
-        (unless keep_settings); skips the splash and waits for the main
-        window. With audio, Wine's audio renders through ALSA into the file
-        app.audio_path (float32 stereo at 48 kHz, as written)."""
+        a fresh MIDI log and no device remembered from an earlier start;
+        skips the splash and waits for the main window. With audio, Wine's
+        audio renders through ALSA into the file app.audio_path."""
         full_env = dict(os.environ)
         self.started += 1
         log = os.path.join(self.tmp, f"midi-{self.started}.log")
@@ -397,8 +388,7 @@ class Harness:
                 f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % audio_path)
             full_env["HOME"] = home
             full_env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winepulse.drv="
-        if not keep_settings:
-            run([WINE, "reg", "delete", r"HKCU\Software\QF", "/f"], check=False)
+        run([WINE, "reg", "delete", r"HKCU\Software\QF", "/f"], check=False)
         for k, v in (env or {}).items():
             if v is None:
                 full_env.pop(k, None)

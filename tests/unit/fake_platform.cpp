@@ -32,9 +32,9 @@ bool AudioOutputPresent() { return gFakeAudio.present; }
 
 bool StartAudioOutput(const AudioSource* source, bool)
 {
-    if (!gFakeAudio.present || !source->prepare(source->context, gFakeAudio.sampleRate)) return false;
-    gFakeAudio.source = source;
-    return true;
+    bool opened = gFakeAudio.present && source->prepare(source->context, 48000);
+    gFakeAudio.source = opened ? source : nullptr;
+    return opened;
 }
 
 void StopAudioOutput() { gFakeAudio.source = nullptr; }

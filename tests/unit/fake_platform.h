@@ -15,13 +15,11 @@ struct FakePlatform {
 
 extern FakePlatform gFake;
 
-// The audio output as the tests play it: the stream opens at once (at
-// sampleRate) when an endpoint is there, and the test renders from the
-// source itself.
+// The audio output as the tests play it: a stream opens at once at 48 kHz
+// when an endpoint is there, and the test renders from its source.
 struct AudioSource;
 struct FakeAudio {
-    bool present = true;      // a default endpoint exists
-    int sampleRate = 48000;
+    bool present = true; // a default endpoint exists
     const AudioSource* source = nullptr; // while the stream runs
 };
 

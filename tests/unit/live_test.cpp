@@ -1,14 +1,12 @@
 // The built-in synthesizer as an output device: the queue between the two
 // threads, the device list with the built-in device after the system's, the
 // messages rendered from the start of the next period, a stream that
-// reopens with nothing left sounding, and the audio output's own choices
-// (which client serves the stream, the endpoint's sample layout).
+// reopens with nothing left sounding; and the audio output's own choices.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,14 +21,12 @@
 #include "synth/synth.h"
 #include "synth/voice.h"
 
-// The counters start near their own wrap, and each round ends with the
-// slots' index past the end of the array.
+// The counters start near their own wrap; each round leaves 100 words.
 TEST(MessageQueue, KeepsOrderAcrossTheWrapAndRefusesWhenFull)
 {
     static MessageQueue queue;
     uint32_t next = 0xFFFFF000u, expected = next, word;
-    queue.read = next;
-    queue.write = next;
+    queue.read = queue.write = next;
     for (int round = 0; round < 3; round++) {
         while (PushMessage(&queue, next)) next++;
         EXPECT_EQ(MessageQueueSize, next - expected) << "full after a whole queue";
@@ -48,8 +44,7 @@ TEST(MessageQueue, TwoThreadsPassEveryWordInOrder)
     static MessageQueue queue;
     constexpr uint32_t Count = 300000;
     std::thread producer([] {
-        for (uint32_t i = 0; i < Count;)
-            if (PushMessage(&queue, i)) i++;
+        for (uint32_t i = 0; i < Count;) i += PushMessage(&queue, i);
     });
     uint32_t expected = 0, word, wrong = 0;
     while (expected < Count)
@@ -66,13 +61,14 @@ static const SoundFont* GeneralMidiFont()
         FILE* file = fopen(QF_TEST_SOUNDFONT, "rb");
         char message[256] = "";
         loaded = file && LoadSoundFont(file, &font, message, sizeof(message));
-        if (file) fclose(file);
         EXPECT_TRUE(loaded) << QF_TEST_SOUNDFONT << ": " << message;
+        if (file) fclose(file);
     }
     return &font;
 }
 
-// The device list for each system list, font and endpoint.
+// The device list for each system list, font and endpoint; the built-in
+// device opens only with an endpoint.
 TEST(LiveDevice, OfferedAfterTheSystemsDevices)
 {
     struct Case {
@@ -81,36 +77,34 @@ TEST(LiveDevice, OfferedAfterTheSystemsDevices)
         unsigned count;
         int selected; // after MapperAvailable: -1 the mapper
     } cases[] = {
-        {"A|B", true, true, 3, -1},
-        {"A|B", true, false, 3, -1}, // the endpoint is looked for when opened
-        {"A|B", false, true, 2, -1},
-        {"", true, true, 1, 0},      // the built-in device alone: no mapper
-        {"", true, false, 0, -1},
-        {"", false, true, 0, -1},
+        {"A|B", true, true, 3, -1}, {"A|B", true, false, 3, -1}, {"A|B", false, true, 2, -1},
+        {"", true, true, 1, 0}, {"", true, false, 0, -1}, {"", false, true, 0, -1}, // alone: no mapper
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.devices) + (c.font ? " font" : "") + (c.endpoint ? " endpoint" : ""));
         StartCapture();
         setenv("QF_MIDI_DEVICES", c.devices, 1);
         gFakeAudio.present = c.endpoint;
         OfferLiveDevice(c.font ? GeneralMidiFont() : nullptr);
-        SCOPED_TRACE(std::string(c.devices) + (c.font ? " font" : "") + (c.endpoint ? " endpoint" : ""));
         EXPECT_EQ(c.count, MidiOutDeviceCount());
         char name[DeviceNameSize] = "";
-        bool offered = c.font && c.count > 0;
-        EXPECT_EQ(offered, MidiOutDeviceName((int)c.count - 1, name, sizeof(name)) && strcmp(name, u8"琴坊音源") == 0);
         EXPECT_FALSE(MidiOutDeviceName((int)c.count, name, sizeof(name)));
-        if (offered) {
-            ASSERT_TRUE(MidiOutDeviceName((int)c.count - 1, name, 4));
-            EXPECT_STREQ(u8"琴", name) << "cut at a character";
-        }
         if (c.count == 0) continue;
         MapperAvailable(name, sizeof(name));
         EXPECT_EQ(c.selected, gSettings.device);
+        if (!c.font) continue;
+        ASSERT_TRUE(MidiOutDeviceName((int)c.count - 1, name, sizeof(name)));
+        EXPECT_STREQ(u8"琴坊音源", name);
+        ASSERT_TRUE(MidiOutDeviceName((int)c.count - 1, name, 4));
+        EXPECT_STREQ(u8"琴", name) << "cut at a character";
+        MidiOutHandle live;
+        ASSERT_EQ(c.endpoint, MidiOutOpenDevice((int)c.count - 1, &live));
+        if (c.endpoint) MidiOutCloseDevice(live);
     }
+    StartCapture();
 }
 
-// The same messages to a synthesizer of their own: what the device renders
-// must be just that, every message taking effect at the block's first frame.
+// The same messages to a synthesizer of its own, all at the first frame.
 static std::vector<float> Reference(int rate, std::vector<uint32_t> words, uint32_t frames)
 {
     Synth* synth = CreateSynth(GeneralMidiFont(), rate);
@@ -128,23 +122,18 @@ static std::vector<float> RenderLive(uint32_t frames)
     return out;
 }
 
-static float Peak(const std::vector<float>& samples, size_t from)
+// The largest difference of a and b from frame `from` on (b empty: silence).
+static float Apart(const std::vector<float>& a, const std::vector<float>& b, size_t from = 0)
 {
-    float peak = 0;
-    for (size_t i = from; i < samples.size(); i++) peak = std::fmax(peak, std::fabs(samples[i]));
-    return peak;
+    float most = b.empty() || a.size() == b.size() ? 0 : INFINITY;
+    for (size_t i = 2 * from; i < a.size(); i++) most = std::fmax(most, std::fabs(a[i] - (b.empty() ? 0 : b[i])));
+    return most;
 }
 
-static float Distance(const std::vector<float>& a, const std::vector<float>& b)
-{
-    float most = 0;
-    for (size_t i = 0; i < a.size() && i < b.size(); i++) most = std::fmax(most, std::fabs(a[i] - b[i]));
-    return a.size() == b.size() ? most : INFINITY;
-}
-
-// A stream that reopens (the endpoint went away, perhaps for a while, and
-// came back at this rate) cuts the note held, and the channel plays on with
-// the program it was last given, also one given while no stream played.
+// What the device renders is what its messages make, from the block's first
+// frame. A stream that reopens (the endpoint went away, perhaps for a while,
+// and came back at this rate) cuts the note held, and the channel plays on
+// with the program it was last given, also one given while no stream played.
 // Blocks of whole control blocks of the synthesizer keep each note at the
 // same place in its control block as in the reference.
 TEST(LiveDevice, RendersFromThePeriodStartAndReopensSilent)
@@ -161,144 +150,85 @@ TEST(LiveDevice, RendersFromThePeriodStartAndReopensSilent)
         ASSERT_TRUE(MidiOutOpenDevice(1, &live));
         SendProgramChange(live, 0, 40);
         SendNoteOn(live, 0, 69, 100);
-        EXPECT_TRUE(CaptureLines().empty()) << "nothing reaches the system's devices";
         std::vector<float> first = Reference(48000, {0x28C0, 0x644590}, 8 * ControlFrames);
-        EXPECT_GT(Peak(first, 0), 0.001f);
+        EXPECT_GT(Apart(first, {}), 0.001f);
         EXPECT_EQ(first, RenderLive(8 * ControlFrames));
-
         uint32_t program = 40;
         if (c.away) {
-            SendProgramChange(live, 0, 50);
+            SendProgramChange(live, 0, program = 50);
             SendNoteOn(live, 0, 60, 100);
             gFakeAudio.source->discard(gFakeAudio.source->context);
-            program = 50;
         }
         ASSERT_TRUE(gFakeAudio.source->prepare(gFakeAudio.source->context, c.rate));
         std::vector<float> after = RenderLive((uint32_t)c.rate / 10 / ControlFrames * ControlFrames);
-        EXPECT_EQ(0.0f, Peak(after, 2 * (size_t)c.rate / 100)) << "silent 10 ms after the reopen";
+        EXPECT_EQ(0.0f, Apart(after, {}, (size_t)c.rate / 100)) << "silent 10 ms after the reopen";
         SendNoteOn(live, 0, 72, 100);
         std::vector<float> note = RenderLive(16 * ControlFrames);
-        EXPECT_GT(Peak(note, 0), 0.001f);
-        EXPECT_LT(Distance(Reference(c.rate, {0xC0 | program << 8, 0x644890}, 16 * ControlFrames), note), 1e-6f);
+        EXPECT_GT(Apart(note, {}), 0.001f);
+        EXPECT_LT(Apart(Reference(c.rate, {0xC0 | program << 8, 0x644890}, 16 * ControlFrames), note), 1e-6f);
         MidiOutCloseDevice(live);
-        EXPECT_EQ(nullptr, gFakeAudio.source);
+        EXPECT_TRUE(CaptureLines().empty()) << "nothing reaches the system's devices";
     }
     StartCapture();
 }
 
-TEST(LiveDevice, FailsToOpenWithoutAnEndpointAndSendsNothingWhenFull)
-{
-    StartCapture();
-    setenv("QF_MIDI_DEVICES", "A", 1);
-    gFakeAudio.present = false;
-    OfferLiveDevice(GeneralMidiFont());
-    MidiOutHandle live;
-    EXPECT_FALSE(MidiOutOpenDevice(1, &live));
-    gFakeAudio.present = true;
-    ASSERT_TRUE(MidiOutOpenDevice(1, &live));
-    unsigned accepted = 0;
-    while (MidiOutSendShort(live, 0x7B0B0) == 0 && accepted <= MessageQueueSize) accepted++;
-    EXPECT_EQ(MessageQueueSize, accepted) << "a full queue drops the word and says so";
-    MidiOutCloseDevice(live);
-    EXPECT_TRUE(CaptureLines().empty());
-    StartCapture();
-}
-
-// What each call of the audio client answers, and which client serves.
-namespace {
-struct ClientAnswers {
+// What each call of the audio client answers (p, 3, c: GetSharedModeEnginePeriod,
+// InitializeSharedAudioStream, Initialize), and which client serves.
+struct Answers {
     bool hasClient3;
-    int32_t enginePeriod;
-    uint32_t minimumFrames;
-    int32_t initializeClient3;
-    int32_t initializeClient;
-    std::vector<std::string> calls;
+    int32_t period, client3, client;
+    std::string calls;
 };
-
-int32_t AnswerEnginePeriod(void* context, uint32_t* minimumFrames)
-{
-    ClientAnswers* a = (ClientAnswers*)context;
-    a->calls.push_back("enginePeriod");
-    *minimumFrames = a->minimumFrames;
-    return a->enginePeriod;
-}
-
-int32_t AnswerInitializeClient3(void* context, uint32_t periodFrames)
-{
-    ClientAnswers* a = (ClientAnswers*)context;
-    a->calls.push_back("client3 " + std::to_string(periodFrames));
-    return a->initializeClient3;
-}
-
-int32_t AnswerInitializeClient(void* context)
-{
-    ClientAnswers* a = (ClientAnswers*)context;
-    a->calls.push_back("client");
-    return a->initializeClient;
-}
-} // namespace
+static Answers* Said(void* a, const char* call) { return ((Answers*)a)->calls += call, (Answers*)a; }
+static int32_t AnswerPeriod(void* a, uint32_t* minimum) { return *minimum = 144, Said(a, "p")->period; }
+static int32_t AnswerClient3(void* a, uint32_t frames) { return Said(a, frames == 144 ? "3" : "?")->client3; }
+static int32_t AnswerClient(void* a) { return Said(a, "c")->client; }
 
 TEST(AudioStream, IAudioClient3WithTheSmallestPeriodElseIAudioClient)
 {
-    constexpr int32_t NotImplemented = (int32_t)0x80004001;  // E_NOTIMPL, as Wine 8 answers
-    constexpr int32_t Unsupported = (int32_t)0x88890008;     // AUDCLNT_E_UNSUPPORTED_FORMAT
-    constexpr int32_t Invalidated = (int32_t)0x88890004;     // AUDCLNT_E_DEVICE_INVALIDATED
+    constexpr int32_t NotImplemented = (int32_t)0x80004001; // E_NOTIMPL, as Wine 8 answers
+    constexpr int32_t Unsupported = (int32_t)0x88890008;    // AUDCLNT_E_UNSUPPORTED_FORMAT
+    constexpr int32_t Invalidated = (int32_t)0x88890004;    // AUDCLNT_E_DEVICE_INVALIDATED
     struct Case {
-        ClientAnswers answers;
-        std::vector<std::string> calls;
+        Answers answers;
+        const char* calls;
         bool lowLatency;
         int32_t result, client3Result;
     } cases[] = {
-        {{true, 0, 128, 0, 0, {}}, {"enginePeriod", "client3 128"}, true, 0, 0},
-        {{true, NotImplemented, 0, 0, 0, {}}, {"enginePeriod", "client"}, false, 0, NotImplemented},
-        {{true, 0, 144, Unsupported, 0, {}}, {"enginePeriod", "client3 144", "client"}, false, 0, Unsupported},
-        {{false, 0, 128, 0, 0, {}}, {"client"}, false, 0, 0},
-        {{true, NotImplemented, 0, 0, Invalidated, {}}, {"enginePeriod", "client"}, false, Invalidated,
-         NotImplemented},
+        {{true, 0, 0, 0, ""}, "p3", true, 0, 0},
+        {{true, NotImplemented, 0, 0, ""}, "pc", false, 0, NotImplemented},
+        {{true, 0, Unsupported, 0, ""}, "p3c", false, 0, Unsupported},
+        {{false, 0, 0, 0, ""}, "c", false, 0, 0},
+        {{true, NotImplemented, 0, Invalidated, ""}, "pc", false, Invalidated, NotImplemented},
     };
     for (Case& c : cases) {
-        StreamCalls calls = {&c.answers, c.answers.hasClient3, AnswerEnginePeriod, AnswerInitializeClient3,
-                             AnswerInitializeClient};
-        StreamChoice choice = InitializeStream(calls);
+        StreamChoice choice =
+            InitializeStream({&c.answers, c.answers.hasClient3, AnswerPeriod, AnswerClient3, AnswerClient});
         EXPECT_EQ(c.calls, c.answers.calls);
         EXPECT_EQ(c.lowLatency, choice.lowLatency);
         EXPECT_EQ(c.result, choice.result);
         EXPECT_EQ(c.client3Result, choice.client3Result);
     }
-    // What stays waiting in the buffer: 2.67 ms of IAudioClient3, 20 ms of
-    // IAudioClient's 10 ms periods, the buffer when it is smaller or the
-    // period unknown.
-    EXPECT_EQ(128u, FillFrames(true, 128, 1024));
+    // What stays waiting in the buffer: 3 ms of IAudioClient3, 20 ms of
+    // IAudioClient's 10 ms periods, the buffer when smaller or the period unknown.
+    EXPECT_EQ(144u, FillFrames(true, 144, 1024));
     EXPECT_EQ(960u, FillFrames(false, 480, 1440));
     EXPECT_EQ(800u, FillFrames(false, 480, 800));
     EXPECT_EQ(1440u, FillFrames(false, 0, 1440));
 }
 
+// Left and right into the first two channels and silence into the rest, or
+// their mean into one; 16-bit samples clipped, not a number silent.
 TEST(AudioStream, StereoInTheEndpointsLayout)
 {
-    const float stereo[6] = {0.5f, -0.25f, 1.5f, -2.0f, NAN, 0.25f};
-    struct Case {
-        SampleLayout layout;
-        std::vector<float> floats;     // the float layouts
-        std::vector<int16_t> integers; // the 16-bit layouts
-    } cases[] = {
-        {{2, true}, {0.5f, -0.25f, 1.5f, -2.0f, NAN, 0.25f}, {}},
-        {{1, true}, {0.125f, -0.25f, NAN}, {}},
-        {{4, true}, {0.5f, -0.25f, 0, 0, 1.5f, -2.0f, 0, 0, NAN, 0.25f, 0, 0}, {}},
-        {{2, false}, {}, {16383, -8191, 32767, -32767, 0, 8191}}, // clipped; not a number is silence
-        {{3, false}, {}, {16383, -8191, 0, 32767, -32767, 0, 0, 8191, 0}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.layout.channels) + (c.layout.isFloat ? " float" : " int16"));
-        if (c.layout.isFloat) {
-            std::vector<float> out(c.floats.size(), 99.0f);
-            SpreadStereo(stereo, 3, c.layout, out.data());
-            for (size_t i = 0; i < out.size(); i++)
-                EXPECT_TRUE(out[i] == c.floats[i] || (std::isnan(out[i]) && std::isnan(c.floats[i]))) << i;
-        } else {
-            std::vector<int16_t> out(c.integers.size(), 99);
-            SpreadStereo(stereo, 3, c.layout, out.data());
-            EXPECT_EQ(c.integers, out);
-        }
-    }
+    const float stereo[6] = {0.5f, -0.25f, 1.5f, -2.0f, 0.25f, 0.75f};
+    float floats[9];
+    SpreadStereo(stereo, 3, {3, true}, floats);
+    EXPECT_EQ(std::vector<float>({0.5f, -0.25f, 0, 1.5f, -2.0f, 0, 0.25f, 0.75f, 0}),
+              std::vector<float>(floats, floats + 9));
+    const float odd[4] = {NAN, 0.0f, 0.25f, 0.75f};
+    int16_t integers[3];
+    SpreadStereo(stereo, 2, {1, false}, integers);
+    SpreadStereo(odd, 1, {1, false}, integers + 2);
+    EXPECT_EQ(std::vector<int16_t>({4095, -8191, 0}), std::vector<int16_t>(integers, integers + 3));
 }
