@@ -348,14 +348,12 @@ class Harness:
         return name if os.path.isabs(name) else os.path.join(self.exe_dir, name)
 
     def program_copy(self, name, font=None):
-        """A copy of program name alone in a folder of its own, with font
-        (bytes) as its qf.sf2 when given; the copy's path."""
+        """A copy of program name in a folder of its own, with font (bytes) as qf.sf2 when given."""
         folder = tempfile.mkdtemp(prefix="program-", dir=self.tmp)
-        shutil.copy(self.exe(name), folder)
         if font is not None:
             with open(os.path.join(folder, "qf.sf2"), "wb") as f:
                 f.write(font)
-        return os.path.join(folder, name)
+        return shutil.copy(self.exe(name), folder)
 
     def peek(self, *args, check=True, timeout=15):
         # A Wine process that could not start (rare, while the program under

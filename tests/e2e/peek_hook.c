@@ -27,12 +27,9 @@ static void DumpMenu(FILE* f, HWND window, HMENU menu, int depth, int rects)
         WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), NULL, NULL);
         RECT r;
         if (rects && !GetMenuItemRect(depth ? NULL : window, menu, (UINT)i, &r)) continue;
-        if (rects)
-            fprintf(f, "%d\t%u\t%ld,%ld,%ld,%ld\t", depth, info.hSubMenu ? 0u : info.wID, r.left, r.top, r.right,
-                    r.bottom);
-        else
-            fprintf(f, "%d\t%u\t%d\t%d\t", depth, info.hSubMenu ? 0u : info.wID, (info.fState & MFS_CHECKED) ? 1 : 0,
-                    (info.fState & MFS_GRAYED) ? 1 : 0);
+        fprintf(f, "%d\t%u\t", depth, info.hSubMenu ? 0u : info.wID);
+        if (rects) fprintf(f, "%ld,%ld,%ld,%ld\t", r.left, r.top, r.right, r.bottom);
+        else fprintf(f, "%d\t%d\t", (info.fState & MFS_CHECKED) ? 1 : 0, (info.fState & MFS_GRAYED) ? 1 : 0);
         fwrite(utf8, 1, strlen(utf8), f); /* tabs kept */
         fputc('\n', f);
         if (info.hSubMenu) DumpMenu(f, window, info.hSubMenu, depth + 1, rects);
