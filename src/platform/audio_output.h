@@ -12,7 +12,8 @@
 struct AudioSource {
     void* context;
     // A stream (re)opens at sampleRate: nothing sounding before may go on.
-    // False refuses the rate (the stream is not started).
+    // False refuses the rate: the stream then asks 48 kHz of the audio
+    // engine, which converts (a second refusal: no stream).
     bool (*prepare)(void* context, int sampleRate);
     // Fills frames (at most the stream's buffer) of interleaved stereo float.
     void (*render)(void* context, float* stereo, uint32_t frames);

@@ -18,6 +18,7 @@ constexpr DWORD FillTimeout = 200;     // ms without a period's event before the
 constexpr DWORD DiscardInterval = 20;  // ms between the takings of what was sent while no stream plays
 constexpr int RetryIntervals = 50;     // a new try at an endpoint after so many of them
 constexpr REFERENCE_TIME HundredNsPerSecond = 10000000;
+constexpr DWORD ConvertedRate = 48000; // for a source that refuses the endpoint's own rate
 
 // Tells the render thread that the default endpoint may have changed: one
 // came or went, or another became the default. It lives as long as the
@@ -62,6 +63,7 @@ struct Stream {
     SampleLayout layout;
     UINT32 bufferFrames;
     UINT32 fillFrames;      // the frames kept waiting in the buffer (FillFrames)
+    bool converted;         // the source refused the endpoint's rate: the engine converts from 48 kHz
     float* stereo;          // the source's block, bufferFrames frames
 };
 
@@ -140,8 +142,21 @@ int32_t InitializeClient(void* context)
     Stream* s = (Stream*)context;
     REFERENCE_TIME standard = 0, minimum = 0;
     if (FAILED(s->client->GetDevicePeriod(&standard, &minimum))) minimum = 0;
-    return s->client->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK, minimum, 0, s->format,
-                                 nullptr);
+    DWORD convert = s->converted ? AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY : 0;
+    return s->client->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK | convert, minimum, 0,
+                                 s->format, nullptr);
+}
+
+// The source's own format where it refuses the endpoint's rate: float stereo
+// at 48 kHz, which IAudioClient's engine converts to the endpoint's.
+bool ConvertFormat(Stream* s)
+{
+    CoTaskMemFree(s->format);
+    s->format = (WAVEFORMATEX*)CoTaskMemAlloc(sizeof(WAVEFORMATEX));
+    if (!s->format) return false;
+    *s->format = {WAVE_FORMAT_IEEE_FLOAT, 2, ConvertedRate, 8 * ConvertedRate, 8, 32, 0};
+    s->converted = true;
+    return ReadLayout(s->format, &s->layout) && gOutput.source->prepare(gOutput.source->context, (int)ConvertedRate);
 }
 
 void CloseStream(Stream* s)
@@ -218,11 +233,12 @@ bool OpenStream(IMMDeviceEnumerator* enumerator, Stream* s, bool report)
         CloseStream(s);
         return false;
     }
-    if (FAILED(s->client->GetMixFormat(&s->format)) || !ReadLayout(s->format, &s->layout)) {
+    if (FAILED(s->client->GetMixFormat(&s->format)) || !ReadLayout(s->format, &s->layout) ||
+        (!gOutput.source->prepare(gOutput.source->context, (int)s->format->nSamplesPerSec) && !ConvertFormat(s))) {
         CloseStream(s);
         return false;
     }
-    StreamCalls calls = {s, s->client3 != nullptr, EnginePeriod, InitializeClient3, InitializeClient};
+    StreamCalls calls = {s, s->client3 && !s->converted, EnginePeriod, InitializeClient3, InitializeClient};
     StreamChoice choice = InitializeStream(calls);
     UINT32 period = choice.result >= 0 ? PeriodFrames(s, choice) : 0;
     bool ok = choice.result >= 0 && SUCCEEDED(s->client->SetEventHandle(gOutput.audio)) &&
@@ -231,7 +247,7 @@ bool OpenStream(IMMDeviceEnumerator* enumerator, Stream* s, bool report)
     if (ok) {
         s->fillFrames = FillFrames(choice.lowLatency, period, s->bufferFrames);
         s->stereo = (float*)malloc(sizeof(float) * 2 * s->bufferFrames);
-        ok = s->stereo && gOutput.source->prepare(gOutput.source->context, (int)s->format->nSamplesPerSec);
+        ok = s->stereo != nullptr;
     }
     if (ok && report) Report(s, choice, period);
     ok = ok && SUCCEEDED(Fill(s)) && SUCCEEDED(s->client->Start());
