@@ -11,6 +11,7 @@
 namespace {
 
 const SoundFont* gOfferedFont; // nullptr: the built-in device is not offered
+unsigned gLiveId;              // its id: the system's count when it was offered
 
 // Stands for the built-in device where a system handle would be: the
 // address of a variable of this program is never a handle of the system's
@@ -21,19 +22,21 @@ MidiOutHandle LiveHandle() { return (MidiOutHandle)&gLiveHandle; }
 
 bool IsLiveDevice(int id)
 {
-    return gOfferedFont && id >= 0 && (unsigned)id == SystemMidiOutDeviceCount();
+    return gOfferedFont && id >= 0 && (unsigned)id == gLiveId;
 }
 
 } // namespace
 
 void OfferLiveDevice(const SoundFont* font)
 {
-    gOfferedFont = font && (SystemMidiOutDeviceCount() > 0 || AudioOutputPresent()) ? font : nullptr;
+    gLiveId = SystemMidiOutDeviceCount();
+    gOfferedFont = font && (gLiveId > 0 || AudioOutputPresent()) ? font : nullptr;
 }
 
+// A system device that comes later never takes the built-in device's id.
 unsigned MidiOutDeviceCount()
 {
-    return SystemMidiOutDeviceCount() + (gOfferedFont ? 1 : 0);
+    return gOfferedFont ? gLiveId + 1 : SystemMidiOutDeviceCount();
 }
 
 bool MidiOutDeviceName(int id, char* name, size_t size)
