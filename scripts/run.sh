@@ -70,7 +70,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 # ---- Sound ----------------------------------------------------------------------
-if [ ! -d /dev/snd ] && [ ! -S "${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/pulse/native" ]; then
+if [ ! -d /dev/snd ] && [ ! -S "${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/pulse/native" ] && [ ! -f "$HOME/.asoundrc" ]; then
   say "There is no sound system on this machine (no ALSA devices, no PulseAudio): the program will find"
   say "no device to play on and will say so."
   say "本机没有声音系统（没有 ALSA 设备，也没有 PulseAudio）：程序将找不到可以发声的设备，并会提示“No MIDI output devices!”。"
