@@ -1,5 +1,6 @@
 # Packaging: the help file qf.chm beside qf.exe in every Windows build, and in
-# the 32-bit build the installer qf-setup.exe and the portable qf-portable.zip.
+# the 32-bit build the installer qf-setup.exe and the portable qf-portable.zip,
+# both with the built-in synthesizer's SoundFont qf.sf2 and its licence.
 # The 64-bit build makes an installer from the same script too, not to ship
 # but to try the script out under Wine where 32-bit programs cannot run. The
 # native build checks the contents of the 32-bit build's packages; each
@@ -31,13 +32,16 @@ if(WIN32)
     qf_missing_tool("chmcmd (package fp-utils) not found: qf.chm is not built")
   endif()
 
-  if(TARGET qf AND TARGET qftool AND QF_CHMCMD)
+  set(QF_SF2 ${CMAKE_BINARY_DIR}/qf.sf2)
+  set(QF_SF2_LICENSE ${CMAKE_BINARY_DIR}/qf.sf2-license.txt)
+  if(TARGET qf AND TARGET qftool AND TARGET qf-soundfont AND QF_CHMCMD)
     find_program(QF_MAKENSIS makensis)
     set(QF_SETUP ${CMAKE_BINARY_DIR}/qf-setup.exe)
     set(QF_PORTABLE ${CMAKE_BINARY_DIR}/qf-portable.zip)
     if(QF_MAKENSIS)
       set(QF_NSIS_DEFINES
           -DQF_EXE=$<TARGET_FILE:qf> -DQF_TOOL=$<TARGET_FILE:qftool> -DQF_CHM=${QF_CHM}
+          -DQF_SF2=${QF_SF2} -DQF_SF2_LICENSE=${QF_SF2_LICENSE}
           -DQF_OUTFILE=${QF_SETUP} -DQF_VERSION=${QF_PACKAGE_VERSION})
       if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
         list(APPEND QF_NSIS_DEFINES -DQF_TARGET=amd64-unicode)
@@ -49,7 +53,7 @@ if(WIN32)
         OUTPUT ${QF_SETUP}
         COMMAND ${QF_MAKENSIS} -V2 -INPUTCHARSET UTF8 ${QF_NSIS_DEFINES}
                 ${QF_PACKAGING_DIR}/qf.nsi
-        DEPENDS qf qftool ${QF_CHM} ${QF_PACKAGING_DIR}/qf.nsi
+        DEPENDS qf qftool qf-soundfont ${QF_CHM} ${QF_SF2} ${QF_SF2_LICENSE} ${QF_PACKAGING_DIR}/qf.nsi
         COMMENT "Building the installer qf-setup.exe"
         VERBATIM)
       add_custom_target(qf-setup ALL DEPENDS ${QF_SETUP})
@@ -62,13 +66,14 @@ if(WIN32)
       qf_missing_tool("makensis (package nsis) not found: qf-setup.exe is not built")
     endif()
   endif()
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET qf AND TARGET qftool AND QF_CHMCMD)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET qf AND TARGET qftool AND TARGET qf-soundfont AND QF_CHMCMD)
     add_custom_command(
       OUTPUT ${QF_PORTABLE}
       COMMAND ${CMAKE_COMMAND} -E env CMAKE_COMMAND=${CMAKE_COMMAND}
               ${QF_PACKAGING_DIR}/make-portable.sh $<TARGET_FILE:qf> $<TARGET_FILE:qftool> ${QF_CHM}
+              ${QF_SF2} ${QF_SF2_LICENSE}
               ${QF_PACKAGING_DIR}/portable-readme.txt ${CMAKE_BINARY_DIR}/portable ${QF_PORTABLE}
-      DEPENDS qf qftool ${QF_CHM} ${QF_PACKAGING_DIR}/portable-readme.txt
+      DEPENDS qf qftool qf-soundfont ${QF_CHM} ${QF_SF2} ${QF_SF2_LICENSE} ${QF_PACKAGING_DIR}/portable-readme.txt
               ${QF_PACKAGING_DIR}/make-portable.sh
       COMMENT "Building the portable zip qf-portable.zip"
       VERBATIM)

@@ -1,7 +1,9 @@
 ; Installer of 琴坊 (QF), built on Linux with makensis:
 ;   makensis -INPUTCHARSET UTF8 -DQF_EXE=... -DQF_TOOL=... -DQF_CHM=... -DQF_OUTFILE=... qf.nsi
-; It installs qf.exe, qftool.exe and qf.chm, a Start-menu folder, the .qfi file
-; type and an uninstaller that takes all of it away again.
+; It installs qf.exe, qftool.exe, qf.chm and the built-in synthesizer's
+; SoundFont qf.sf2 with its licence, a Start-menu folder, the .qfi file type and
+; an uninstaller that takes all of it away again, with the device the program
+; remembered.
 
 !define QF_NAME       "琴坊"
 !define QF_NAME_EN    "QF"
@@ -21,6 +23,12 @@
 !endif
 !ifndef QF_CHM
   !define QF_CHM      "qf.chm"
+!endif
+!ifndef QF_SF2
+  !define QF_SF2      "qf.sf2"
+!endif
+!ifndef QF_SF2_LICENSE
+  !define QF_SF2_LICENSE "qf.sf2-license.txt"
 !endif
 !ifndef QF_OUTFILE
   !define QF_OUTFILE  "qf-setup.exe"
@@ -83,6 +91,8 @@ Section "琴坊" SecMain
   File "/oname=qf.exe" "${QF_EXE}"
   File "/oname=qftool.exe" "${QF_TOOL}"
   File "/oname=qf.chm" "${QF_CHM}"
+  File "/oname=qf.sf2" "${QF_SF2}"
+  File "/oname=qf.sf2-license.txt" "${QF_SF2_LICENSE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; Shortcuts start in $INSTDIR (the current $OUTDIR), where the help file is.
@@ -130,6 +140,8 @@ Section "Uninstall"
   Delete "$INSTDIR\qf.exe"
   Delete "$INSTDIR\qftool.exe"
   Delete "$INSTDIR\qf.chm"
+  Delete "$INSTDIR\qf.sf2"
+  Delete "$INSTDIR\qf.sf2-license.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 
@@ -148,6 +160,7 @@ Section "Uninstall"
   DeleteRegValue HKLM "Software\Microsoft\Windows\HTML Help" "qf.chm"
 
   DeleteRegKey HKLM "${QF_REGKEY}"
+  DeleteRegKey HKCU "${QF_REGKEY}"
   DeleteRegKey HKLM "${QF_UNINSTKEY}"
 
   !insertmacro NotifyAssociationChanged

@@ -3,15 +3,13 @@
 #   scripts/run.sh [RECORDING.qfi]
 # A recording named on the command line is loaded and played once.
 #
-# The program plays through a MIDI output device. Wine's MIDI devices are the
-# output ports of ALSA's sequencer; when the sequencer offers none (only
-# "Midi Through"), FluidSynth with the General MIDI sound font is started as a
-# sequencer client first, and stopped again when the program ends.
+# The program plays on its own synthesizer (qf.sf2 beside it, built in by the
+# build) through Wine's audio, PulseAudio or ALSA: where Wine has no MIDI
+# device, that is the device it starts on. A MIDI port of ALSA's sequencer,
+# where there is one, is offered in the device menu too.
 #
 # Environment: QF_EXE (the program to run), QF_SKIP_SETUP=1 (do not run
-# scripts/setup.sh), QF_SOUNDFONT, QF_FLUID_AUDIO (FluidSynth's audio driver),
-# QF_SEQ_DEVICE (ALSA's sequencer device), WINEPREFIX (default
-# ~/.local/share/qf/wine).
+# scripts/setup.sh), WINEPREFIX (default ~/.local/share/qf/wine).
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,30 +18,12 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 exec {messageFd}>&2
 say() { printf '%s\n' "$*" >&"$messageFd"; }
 
-# ---- What this script started, stopped again when it ends -------------------
-fluidPid=
-fluidFd=
+# ---- The program, stopped again when this script is interrupted --------------
 programPid=
 StopStarted() {
-  # Interrupted while the program runs: it goes too, it would have no synthesizer left.
   if [ -n "$programPid" ] && kill -0 "$programPid" 2>/dev/null; then
     kill "$programPid" 2>/dev/null
     wait "$programPid" 2>/dev/null
-  fi
-  if [ -n "$fluidFd" ]; then
-    exec {fluidFd}>&-          # end of its command input: FluidSynth quits
-    fluidFd=
-  fi
-  if [ -n "$fluidPid" ]; then
-    local i
-    for i in 1 2 3 4 5 6 7 8 9 10; do
-      kill -0 "$fluidPid" 2>/dev/null || break
-      [ "$i" -eq 3 ] && kill "$fluidPid" 2>/dev/null
-      sleep 0.2
-    done
-    kill -0 "$fluidPid" 2>/dev/null && kill -9 "$fluidPid" 2>/dev/null
-    say "FluidSynth stopped."
-    fluidPid=
   fi
 }
 trap StopStarted EXIT
@@ -72,6 +52,10 @@ else
           -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null &&
       cmake --build "$root/build/$arch" -j2 --target qf || { say "The build failed."; exit 1; }
   fi
+  # The synthesizer's SoundFont beside the program.
+  [ -f "$root/build/$arch/qf.sf2" ] ||
+    cmake --build "$root/build/$arch" --target qf-soundfont >/dev/null 2>&1 ||
+    say "qf.sf2 could not be put beside the program (package timgm6mb-soundfont): it has no synthesizer."
   # The help file beside the program; without chmcmd there is none, which is no reason to stop.
   [ -f "$root/build/$arch/qf.chm" ] ||
     cmake --build "$root/build/$arch" --target qf-help >/dev/null 2>&1 || true
@@ -85,104 +69,19 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-# ---- A MIDI output device -------------------------------------------------------
-# Names of the sequencer clients that offer a writable port, less the ones
-# that make no sound ("Midi Through", and the "System" client).
-SoundingClients() {
-  aconnect -o 2>/dev/null |
-    sed -n "s/^client [0-9]*: '\(.*\)' \[.*/\1/p" |
-    grep -v -e '^Midi Through$' -e '^System$'
-}
-
-StartFluidSynth() {
-  local soundFont=${QF_SOUNDFONT:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
-  if ! command -v fluidsynth >/dev/null; then
-    say "FluidSynth is not installed (package fluidsynth): the program will find no MIDI device."
-    say "未安装 FluidSynth（软件包 fluidsynth），程序将找不到 MIDI 设备。"
-    return
-  fi
-  if [ ! -f "$soundFont" ]; then
-    say "The sound font $soundFont is missing (package fluid-soundfont-gm): the program will find no MIDI device."
-    say "缺少音色库 $soundFont（软件包 fluid-soundfont-gm），程序将找不到 MIDI 设备。"
-    return
-  fi
-  local audio=${QF_FLUID_AUDIO:-}
-  if [ -z "$audio" ]; then
-    if [ -S "${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/pulse/native" ]; then
-      audio=pulseaudio            # PulseAudio, or PipeWire's PulseAudio service
-    else
-      audio=alsa
-    fi
-  fi
-  local logDir=${XDG_STATE_HOME:-$HOME/.local/state}/qf
-  mkdir -p "$logDir"
-  local log=$logDir/fluidsynth.log
-  say "No MIDI output port: starting FluidSynth ($audio) ..."
-  say "没有 MIDI 输出端口：正在启动 FluidSynth（$audio）……"
-  # FluidSynth reads its shell commands from a pipe that only this script
-  # holds: it runs until the pipe closes, also if this script is killed.
-  exec {fluidFd}> >(exec fluidsynth -a "$audio" -m alsa_seq -g 1.0 \
-                      -o midi.alsa_seq.id="QF $$" "$soundFont" >"$log" 2>&1)
-  fluidPid=$!
-  local i
-  for i in $(seq 1 100); do
-    if ! kill -0 "$fluidPid" 2>/dev/null; then
-      say "FluidSynth ended at once; see $log:"
-      tail -n 5 "$log" >&"$messageFd"
-      fluidPid=
-      exec {fluidFd}>&-
-      fluidFd=
-      return
-    fi
-    if SoundingClients | grep -qF "QF $$"; then
-      say "FluidSynth is ready: $(SoundingClients | grep -F "QF $$")."
-      return
-    fi
-    sleep 0.1
-  done
-  say "FluidSynth offers no MIDI port after 10 seconds; see $log."
-}
-
-soundSystem=1
-seqDevice=${QF_SEQ_DEVICE:-/dev/snd/seq}
-if [ -e "$seqDevice" ]; then
-  if ! command -v aconnect >/dev/null; then
-    say "aconnect (package alsa-utils) is missing; assuming there is no MIDI output port."
-    StartFluidSynth
-  elif clients=$(SoundingClients) && [ -n "$clients" ]; then
-    say "MIDI output: $(printf '%s' "$clients" | paste -sd ',' -)."
-  else
-    StartFluidSynth
-  fi
-elif [ -d /dev/snd ]; then
-  say "ALSA is present but its sequencer is not (try: sudo modprobe snd-seq): the program will find no MIDI device."
-  say "有 ALSA，但没有 ALSA 音序器（可试 sudo modprobe snd-seq），程序将找不到 MIDI 设备。"
-else
-  say "There is no sound system on this machine (no ALSA devices): the program will find no MIDI device and will say so."
-  say "本机没有声音系统（没有 ALSA 设备）：程序将找不到 MIDI 设备，并会提示“No MIDI output devices!”。"
-  soundSystem=0
+# ---- Sound ----------------------------------------------------------------------
+if [ ! -d /dev/snd ] && [ ! -S "${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/pulse/native" ] && [ ! -f "$HOME/.asoundrc" ]; then
+  say "There is no sound system on this machine (no ALSA devices, no PulseAudio): the program will find"
+  say "no device to play on and will say so."
+  say "本机没有声音系统（没有 ALSA 设备，也没有 PulseAudio）：程序将找不到可以发声的设备，并会提示“No MIDI output devices!”。"
 fi
 
 # ---- Wine ---------------------------------------------------------------------
 export WINEPREFIX=${WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/qf/wine}
-# No Mono or Gecko prompts. winealsa.drv is Wine's MIDI driver; only without
-# any sound system is it left out, which spares the ALSA library's complaints.
-if [ $soundSystem -eq 1 ]; then
-  export WINEDLLOVERRIDES=${QF_WINEDLLOVERRIDES:-"mscoree,mshtml="}
-else
-  export WINEDLLOVERRIDES=${QF_WINEDLLOVERRIDES:-"mscoree,mshtml,winealsa.drv="}
-fi
+# No Mono or Gecko prompts; Wine's audio drivers (PulseAudio, ALSA) stay.
+export WINEDLLOVERRIDES=${QF_WINEDLLOVERRIDES:-"mscoree,mshtml="}
 export WINEDEBUG=${WINEDEBUG:--all}
-# Wine's processes (wineserver above all, which outlives the program) must not
-# hold FluidSynth's command pipe open.
-WithoutFluidPipe() {
-  if [ -n "$fluidFd" ]; then
-    "$@" {fluidFd}>&-
-  else
-    "$@"
-  fi
-}
-WineRun() { WithoutFluidPipe "$root/scripts/wine-run.sh" "$@"; }
+WineRun() { "$root/scripts/wine-run.sh" "$@"; }
 
 # A prefix made before 32-bit Wine was installed has no 32-bit system files
 # and cannot start the 32-bit program: it is made again.
@@ -207,7 +106,7 @@ if [ $# -gt 0 ]; then
   path="$*"
   if [ -e "$path" ]; then
     unixPath=$(realpath "$path")
-    winPath=$(WithoutFluidPipe /usr/lib/wine/wine64 winepath.exe -w "$unixPath" 2>/dev/null) || winPath=
+    winPath=$(/usr/lib/wine/wine64 winepath.exe -w "$unixPath" 2>/dev/null) || winPath=
     # Without winepath: Wine's drive Z: is the root of the file system.
     [ -n "$winPath" ] || winPath="Z:${unixPath//\//\\}"
   else
@@ -219,10 +118,7 @@ fi
 # The program opens its help as "qf.chm" in the current folder, beside the program.
 cd "$(dirname "$exe")" || exit 1
 # In the background, so that a signal to this script is handled at once.
-(
-  if [ -n "$fluidFd" ]; then exec {fluidFd}>&-; fi
-  exec "$root/scripts/wine-run.sh" "$exe" "${args[@]}"
-) &
+"$root/scripts/wine-run.sh" "$exe" "${args[@]}" &
 programPid=$!
 wait "$programPid"
 status=$?

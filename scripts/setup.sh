@@ -10,7 +10,7 @@ packages=(
     wine wine64 xvfb xdotool x11-xserver-utils imagemagick fonts-wqy-microhei locales
     fp-utils-3.2.2 nsis p7zip-full zip file
     python3 python3-mido python3-cairo midicsv
-    fluidsynth fluid-soundfont-gm alsa-utils
+    fluidsynth
     # The synthesizer's General MIDI font and the checks of what it renders.
     timgm6mb-soundfont python3-numpy
 )

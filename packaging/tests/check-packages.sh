@@ -114,32 +114,42 @@ CheckPackages() {
   need 7z "Debian package p7zip-full"
   need python3 "Debian package python3"
   need file "Debian package file"
-  for f in qf.exe qftool.exe qf.chm qf-setup.exe qf-portable.zip; do
+  for f in qf.exe qftool.exe qf.chm qf.sf2 qf.sf2-license.txt qf-setup.exe qf-portable.zip; do
     [ -f "$build/$f" ] || skip "$build/$f is missing; build the 32-bit program first (cmake --build build/i686)"
   done
   dir=$(mktemp -d)
 
   CheckChm "$build/qf.chm"
 
-  # The installer: a 32-bit NSIS program holding qf.exe, qftool.exe and qf.chm.
+  # The SoundFont is Debian's TimGM6mb, its licence the copyright file.
+  cmp -s "$build/qf.sf2" /usr/share/sounds/sf2/TimGM6mb.sf2 || fail "qf.sf2 is not TimGM6mb.sf2"
+  grep -q 'Files: TimGM6mb.sf2' "$build/qf.sf2-license.txt" && grep -q 'GNU GENERAL PUBLIC LICENSE' \
+    "$build/qf.sf2-license.txt" || fail "qf.sf2-license.txt lacks the font's copyright or the GPL-2 text"
+
+  # The installer: a 32-bit NSIS program holding qf.exe, qftool.exe, qf.chm,
+  # qf.sf2 and its licence.
   file "$build/qf-setup.exe" | grep -q 'PE32 executable.*Nullsoft' ||
     fail "qf-setup.exe is not a 32-bit NSIS installer: $(file -b "$build/qf-setup.exe")"
   ArchiveNames "$build/qf-setup.exe" > "$dir/setup.names"
-  for f in qf.exe qftool.exe qf.chm uninstall.exe; do
+  for f in qf.exe qftool.exe qf.chm qf.sf2 qf.sf2-license.txt uninstall.exe; do
     grep -qxF "$f" "$dir/setup.names" || fail "qf-setup.exe does not install $f"
   done
   mkdir "$dir/setup"
-  if 7z x -y -o"$dir/setup" "$build/qf-setup.exe" qf.exe qftool.exe qf.chm >/dev/null 2>&1; then
+  if 7z x -y -o"$dir/setup" "$build/qf-setup.exe" qf.exe qftool.exe qf.chm qf.sf2 qf.sf2-license.txt \
+      >/dev/null 2>&1; then
     CheckSameExe qf-setup.exe "$dir/setup/qf.exe" "$build"
     cmp -s "$dir/setup/qftool.exe" "$build/qftool.exe" || fail "qf-setup.exe: qftool.exe differs from $build/qftool.exe"
     cmp -s "$dir/setup/qf.chm" "$build/qf.chm" || fail "qf-setup.exe: qf.chm differs from $build/qf.chm"
+    for f in qf.sf2 qf.sf2-license.txt; do
+      cmp -s "$dir/setup/$f" "$build/$f" || fail "qf-setup.exe: $f differs from $build/$f"
+    done
   else
     fail "qf.exe and qf.chm cannot be extracted from qf-setup.exe"
   fi
 
-  # The portable zip: the same three files and a readme in GBK.
+  # The portable zip: the same five files and a readme in GBK.
   ArchiveNames "$build/qf-portable.zip" > "$dir/zip.names"
-  for f in QF/qf.exe QF/qftool.exe QF/qf.chm QF/readme.txt; do
+  for f in QF/qf.exe QF/qftool.exe QF/qf.chm QF/qf.sf2 QF/qf.sf2-license.txt QF/readme.txt; do
     grep -qxF "$f" "$dir/zip.names" || fail "qf-portable.zip lacks $f"
   done
   mkdir "$dir/zip"
@@ -147,6 +157,9 @@ CheckPackages() {
     CheckSameExe qf-portable.zip "$dir/zip/QF/qf.exe" "$build"
     cmp -s "$dir/zip/QF/qftool.exe" "$build/qftool.exe" || fail "qf-portable.zip: qftool.exe differs"
     cmp -s "$dir/zip/QF/qf.chm" "$build/qf.chm" || fail "qf-portable.zip: qf.chm differs from $build/qf.chm"
+    for f in qf.sf2 qf.sf2-license.txt; do
+      cmp -s "$dir/zip/QF/$f" "$build/$f" || fail "qf-portable.zip: $f differs from $build/$f"
+    done
     iconv -f GBK -t UTF-8 "$dir/zip/QF/readme.txt" >/dev/null 2>&1 || fail "readme.txt is not GBK text"
     grep -q $'\r$' "$dir/zip/QF/readme.txt" || fail "readme.txt lacks CRLF line ends"
   else

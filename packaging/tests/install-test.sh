@@ -82,9 +82,10 @@ wineserver -w
 installDir=$(registry 'Software\QF' InstallDir) || fail "no InstallDir under HKLM\\Software\\QF"
 dir=$(unix_path "$installDir")
 [ -n "$dir" ] && [ -d "$dir" ] || fail "the install folder $installDir does not exist"
-for f in qf.exe qftool.exe qf.chm uninstall.exe; do
+for f in qf.exe qftool.exe qf.chm qf.sf2 qf.sf2-license.txt uninstall.exe; do
     [ -f "$dir/$f" ] || fail "$f is not installed in $installDir"
 done
+[ -f "$dir/qf.sf2" ] && { cmp -s "$dir/qf.sf2" "$build/qf.sf2" || fail "the installed qf.sf2 is not the build's"; }
 [ -f "$dir/qf.exe" ] && { cmp -s "$dir/qf.exe" "$build/qf.exe" || fail "the installed qf.exe is not the build's"; }
 [ -f "$dir/qftool.exe" ] && { cmp -s "$dir/qftool.exe" "$build/qftool.exe" || fail "the installed qftool.exe is not the build's"; }
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/琴坊"

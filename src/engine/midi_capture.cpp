@@ -7,7 +7,7 @@
 //   QF_MIDI_FAIL_OPEN comma-separated ids whose open fails (-1 the mapper)
 //   QF_MIDI_LOG       the log: "<t> open <id> ok|fail", "<t> msg <id> <word>",
 //                     "<t> close <id>", <t> Unix time in microseconds
-#include "engine/midi_seam.h"
+#include "engine/system_midi.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,14 +124,14 @@ static bool OpenFails(int id)
     return false;
 }
 
-unsigned MidiOutDeviceCount()
+unsigned SystemMidiOutDeviceCount()
 {
     unsigned n = 0;
     while (n < 256 && NthDevice(n, nullptr, 0)) n++;
     return n;
 }
 
-bool MidiOutDeviceName(int id, char* name, size_t size)
+bool SystemMidiOutDeviceName(int id, char* name, size_t size)
 {
     if (id == MidiMapperId) {
         if (!MapperExists()) return false;
@@ -142,10 +142,10 @@ bool MidiOutDeviceName(int id, char* name, size_t size)
     return NthDevice((unsigned)id, name, size);
 }
 
-bool MidiOutOpenDevice(int id, MidiOutHandle* handle)
+bool SystemMidiOutOpenDevice(int id, MidiOutHandle* handle)
 {
-    bool exists = id == MidiMapperId ? MapperExists() && MidiOutDeviceCount() > 0
-                                     : id >= 0 && (unsigned)id < MidiOutDeviceCount();
+    bool exists = id == MidiMapperId ? MapperExists() && SystemMidiOutDeviceCount() > 0
+                                     : id >= 0 && (unsigned)id < SystemMidiOutDeviceCount();
     if (!exists || OpenFails(id)) {
         LogLine("open %d fail", id);
         return false;
@@ -155,13 +155,13 @@ bool MidiOutOpenDevice(int id, MidiOutHandle* handle)
     return true;
 }
 
-unsigned MidiOutSendShort(MidiOutHandle handle, uint32_t word)
+unsigned SystemMidiOutSendShort(MidiOutHandle handle, uint32_t word)
 {
     LogLine("msg %d %08x", (int)handle - 2, word);
     return 0;
 }
 
-void MidiOutCloseDevice(MidiOutHandle handle)
+void SystemMidiOutCloseDevice(MidiOutHandle handle)
 {
     LogLine("close %d", (int)handle - 2);
 }

@@ -2,6 +2,8 @@
 
 #include "engine/performance.h"
 
+#include <cstring>
+
 unsigned SendShortMessage(MidiOutHandle out, uint32_t status, uint32_t channel, uint32_t data1, uint32_t data2)
 {
     return MidiOutSendShort(out, PackShortMessage(status, channel, data1, data2));
@@ -70,5 +72,18 @@ bool MapperAvailable(char* name, unsigned size)
 {
     if (MidiOutDeviceName(MidiMapperId, name, size)) return true;
     gSettings.device = 0;
+    return false;
+}
+
+bool FindDeviceByName(const char* name, int32_t* device)
+{
+    char candidate[DeviceNameSize];
+    unsigned count = MidiOutDeviceCount();
+    for (int32_t id = MidiMapperId; id < (int32_t)count; id++) {
+        if (MidiOutDeviceName(id, candidate, sizeof(candidate)) && strcmp(candidate, name) == 0) {
+            *device = id;
+            return true;
+        }
+    }
     return false;
 }

@@ -44,3 +44,7 @@ bool StartupOpenOutput();
 // The device list for the device menu: whether the mapper's capabilities
 // can be read (when not, the selected device becomes 0).
 bool MapperAvailable(char* name, unsigned size);
+
+// The device (-1 the mapper, else 0..count-1) whose name is name (UTF-8),
+// the first one of that name; false when there is none.
+bool FindDeviceByName(const char* name, int32_t* device);

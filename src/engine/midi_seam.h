@@ -1,6 +1,8 @@
-// The five platform operations of MIDI output. Two backends implement them,
-// chosen at link time: winmm (the product) and capture (tests), which logs
-// every call. Nothing else in the program knows which one it has.
+// The five operations of MIDI output, over every device the program offers:
+// the system's devices (system_midi.h: winmm in the product, capture in
+// tests, chosen at link time) and, after them at index = the system's count,
+// the built-in synthesizer (live/device_seam.cpp). Nothing else in the
+// program knows which device it has.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +16,7 @@ constexpr int MidiMapperId = -1; // MIDI_MAPPER
 // hold at most 31 UTF-16 units).
 constexpr size_t DeviceNameSize = 128;
 
-// The number of MIDI output devices.
+// The number of MIDI output devices, the built-in one included.
 unsigned MidiOutDeviceCount();
 
 // Copies the display name of device id (-1 the mapper) into name as UTF-8,

@@ -1,17 +1,17 @@
 // The product's MIDI backend: the Windows multimedia MIDI output functions.
-#include "engine/midi_seam.h"
+#include "engine/system_midi.h"
 
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <cstring>
 
-unsigned MidiOutDeviceCount()
+unsigned SystemMidiOutDeviceCount()
 {
     return midiOutGetNumDevs();
 }
 
-bool MidiOutDeviceName(int id, char* name, size_t size)
+bool SystemMidiOutDeviceName(int id, char* name, size_t size)
 {
     // Read in Unicode, so that a name beyond the system's code page keeps
     // every character.
@@ -35,7 +35,7 @@ bool MidiOutDeviceName(int id, char* name, size_t size)
     return true;
 }
 
-bool MidiOutOpenDevice(int id, MidiOutHandle* handle)
+bool SystemMidiOutOpenDevice(int id, MidiOutHandle* handle)
 {
     HMIDIOUT out = nullptr;
     UINT device = id == MidiMapperId ? MIDI_MAPPER : (UINT)id;
@@ -44,12 +44,12 @@ bool MidiOutOpenDevice(int id, MidiOutHandle* handle)
     return true;
 }
 
-unsigned MidiOutSendShort(MidiOutHandle handle, uint32_t word)
+unsigned SystemMidiOutSendShort(MidiOutHandle handle, uint32_t word)
 {
     return midiOutShortMsg((HMIDIOUT)handle, word);
 }
 
-void MidiOutCloseDevice(MidiOutHandle handle)
+void SystemMidiOutCloseDevice(MidiOutHandle handle)
 {
     midiOutClose((HMIDIOUT)handle);
 }

@@ -8,6 +8,7 @@
 #include "recorder/recorder_commands.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/devices.h"
 #include "shell/main_window.h"
 #include "platform/system_text.h"
 
@@ -50,6 +51,8 @@ static void DeviceCommand(HWND window, int id)
         // Silence and close the old device, then open the new one.
         SendMessageW(window, WM_COMMAND, CmdSwitchOff, 0);
         SendMessageW(window, WM_COMMAND, CmdSwitchOn, 0);
+        // A device chosen and opened is the one the next start opens.
+        if (gSettings.switchOn) RememberSelectedDevice();
     }
     RepaintMainWindow();
 }

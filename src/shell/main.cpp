@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "shell/app.h"
+#include "shell/devices.h"
 #include "display/instruments.h"
 #include "shell/main_window.h"
 #include "platform/system_text.h"
@@ -158,6 +159,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     if (!ShowSplash(showCommand)) return 0;
 
     LoadPictures();
+    OfferProgramSoundFont();
     gCommandLine = CommandLineText();
     if (!RegisterWindowClass(L"QF", MainWindowProc, LoadCursor(nullptr, IDC_ARROW),
                              CreateSolidBrush(gBackgroundColor & 0xFFFFFF))) {

@@ -9,6 +9,7 @@
 #include "recorder/recorder_commands.h"
 #include "shell/about.h"
 #include "shell/app.h"
+#include "shell/devices.h"
 #include "shell/layout.h"
 #include "shell/menu.h"
 #include "platform/system_text.h"
@@ -97,6 +98,7 @@ static LRESULT CreateMainWindow(HWND window)
         return -1;
     }
     SetMenu(window, BuildMainMenu(devices));
+    SelectRememberedDevice();
 
     if (StartupOpenOutput()) {
         CheckCommand(CmdSwitchOn, true);

@@ -116,3 +116,42 @@ def choose_file(app, path, title=None):
     run(["xdotool", "key", "Return"])
     expect(wait_until(lambda: not app.find_window(title), 10, 0.1), f"the dialog {title} closes")
     time.sleep(0.2)
+
+
+# ----- the stream that Wine's audio wrote: float32 stereo at 48 kHz -----
+
+AUDIO_RATE = 48000
+
+
+def read_stream(path):
+    """The stream in path as one channel (the mean of left and right)."""
+    import numpy as np
+    frames = np.fromfile(path, dtype="<f4")
+    return frames[:len(frames) // 2 * 2].reshape(-1, 2).mean(axis=1)
+
+
+def note_onsets(signal, block=48):
+    """The first frames of the notes: a block of 1 ms whose peak reaches 0.002
+    and ten times the 20 ms before it, 250 ms or more after the last onset."""
+    import numpy as np
+    peaks = np.abs(signal[:len(signal) // block * block]).reshape(-1, block).max(axis=1)
+    onsets = []
+    for i in range(20, len(peaks)):
+        if peaks[i] >= max(0.002, 10 * peaks[i - 20:i].max()) and (not onsets or i * block - onsets[-1] >= 12000):
+            onsets.append(i * block + int(np.argmax(signal[i * block:(i + 1) * block] != 0)))
+    return onsets
+
+
+def note_pitch(signal, onset):
+    """The MIDI note (fractional) of the fundamental 40 to 240 ms after onset:
+    the lowest spectral peak from 55 to 1050 Hz that reaches a tenth of the
+    strongest (Hann window, zero-padded, parabolic peak)."""
+    import numpy as np
+    segment = signal[onset + AUDIO_RATE // 25:onset + AUDIO_RATE * 6 // 25]
+    size = 1 << 20
+    spectrum = np.abs(np.fft.rfft(segment * np.hanning(len(segment)), size))
+    band = spectrum[int(55 * size / AUDIO_RATE):int(1050 * size / AUDIO_RATE)]
+    strong = (band[1:-1] >= 0.1 * band.max()) & (band[1:-1] > band[:-2]) & (band[1:-1] >= band[2:])
+    k = int(55 * size / AUDIO_RATE) + 1 + int(np.argmax(strong))
+    a, b, c = np.log(spectrum[k - 1:k + 2])
+    return 69 + 12 * np.log2((k + 0.5 * (a - c) / (a - 2 * b + c)) * AUDIO_RATE / size / 440)

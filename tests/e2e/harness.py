@@ -219,6 +219,22 @@ class App:
         x, y, _, _ = self.client()
         return x + 20, y - 10
 
+    def choose_menu_item(self, title, ident):
+        """Chooses item ident of the menu bar's pop-up titled title with two
+        real clicks: on the title, then on the item, where the program's menu
+        places them on the screen now (depth, id, rect, text a line)."""
+        def place(match):
+            for line in self.h.peek("menurects", self.main_title()).splitlines():
+                d, i, rect, t = line.split("\t", 3)
+                if match(int(d), int(i), t):
+                    return [int(v) for v in rect.split(",")]
+        bar = place(lambda d, i, t: d == 0 and t == title)
+        expect(bar, f"the menu bar shows {title}")
+        self.click_screen((bar[0] + bar[2]) // 2, (bar[1] + bar[3]) // 2)
+        item = wait_until(lambda: place(lambda d, i, t: d == 1 and i == ident), 5, 0.1)
+        expect(item, f"the pop-up {title} shows item {ident}")
+        self.click_screen((item[0] + item[2]) // 2, (item[1] + item[3]) // 2)
+
     def menu_lines(self):
         return self.h.peek("menu", self.main_title()).splitlines()
 
@@ -329,7 +345,15 @@ class Harness:
         self.started = 0
 
     def exe(self, name):
-        return os.path.join(self.exe_dir, name)
+        return name if os.path.isabs(name) else os.path.join(self.exe_dir, name)
+
+    def program_copy(self, name, font=None):
+        """A copy of program name in a folder of its own, with font (bytes) as qf.sf2 when given."""
+        folder = tempfile.mkdtemp(prefix="program-", dir=self.tmp)
+        if font is not None:
+            with open(os.path.join(folder, "qf.sf2"), "wb") as f:
+                f.write(font)
+        return shutil.copy(self.exe(name), folder)
 
     def peek(self, *args, check=True, timeout=15):
         # A Wine process that could not start (rare, while the program under
@@ -342,19 +366,34 @@ class Harness:
                     raise
                 time.sleep(0.5)
 
-    def start(self, exe="qf-capture.exe", args=(), env=None, skip_splash=True, wait_main=True, cwd=None):
+    def start(self, exe="qf-capture.exe", args=(), env=None, skip_splash=True, wait_main=True, cwd=None,
+              audio=False):
         """Starts the program (the capture build unless told otherwise) with
-        a fresh MIDI log; skips the splash and waits for the main window."""
+        a fresh MIDI log and no device remembered from an earlier start;
+        skips the splash and waits for the main window. With audio, Wine's
+        audio renders through ALSA into the file app.audio_path."""
         full_env = dict(os.environ)
         self.started += 1
         log = os.path.join(self.tmp, f"midi-{self.started}.log")
         full_env["QF_MIDI_LOG"] = log
+        audio_path = None
+        if audio:
+            # The default ALSA device is a file over the null device; Wine's
+            # PulseAudio driver is left out so that ALSA's serves.
+            home = tempfile.mkdtemp(prefix="home-", dir=self.tmp)
+            audio_path = os.path.join(self.tmp, f"audio-{self.started}.raw")
+            with open(os.path.join(home, ".asoundrc"), "w") as f:
+                f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % audio_path)
+            full_env["HOME"] = home
+            full_env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winepulse.drv="
+        run([WINE, "reg", "delete", r"HKCU\Software\QF", "/f"], check=False)
         for k, v in (env or {}).items():
             if v is None:
                 full_env.pop(k, None)
             else:
                 full_env[k] = v
         app = App(self, self.exe(exe), args, full_env, cwd or self.tmp)
+        app.audio_path = audio_path
         self.apps.append(app)
         if skip_splash:
             app.skip_splash()

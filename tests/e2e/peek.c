@@ -6,6 +6,8 @@
  *   qf-peek windows
  *   qf-peek children TITLE
  *   qf-peek menu TITLE
+ *   qf-peek menurects TITLE         (the places on the screen of the menu items
+ *                                    shown now: the bar's, an open pop-up's)
  *   qf-peek command TITLE ID        (posts WM_COMMAND)
  *   qf-peek send TITLE MSG WPARAM LPARAM   (sends a message, prints the result)
  *   qf-peek client TITLE            (client origin on the screen, and size)
@@ -65,7 +67,7 @@ static BOOL CALLBACK ListChild(HWND w, LPARAM unused)
  * and this prints it with each tab shown as \t. */
 #define PEEK_MAGIC 0x51465045
 
-static int ListMenu(HWND w)
+static int ListMenu(HWND w, LPARAM request)
 {
     char dll[MAX_PATH], path[MAX_PATH];
     DWORD n = GetModuleFileNameA(NULL, dll, MAX_PATH);
@@ -80,7 +82,7 @@ static int ListMenu(HWND w)
     HHOOK h = SetWindowsHookExA(WH_CALLWNDPROC, hook, library, GetWindowThreadProcessId(w, NULL));
     if (!h) { fprintf(stderr, "no hook\n"); return 1; }
     DWORD_PTR answer = 0;
-    LRESULT sent = SendMessageTimeoutA(w, WM_NULL, PEEK_MAGIC, 0, SMTO_ABORTIFHUNG, 10000, &answer);
+    LRESULT sent = SendMessageTimeoutA(w, WM_NULL, PEEK_MAGIC, request, SMTO_ABORTIFHUNG, 10000, &answer);
     UnhookWindowsHookEx(h);
     if (!sent) { fprintf(stderr, "the window did not answer\n"); return 1; }
     FILE* f = fopen(path, "rb");
@@ -89,9 +91,9 @@ static int ListMenu(HWND w)
     while (fgets(line, sizeof(line), f)) {
         char* end = line + strlen(line);
         while (end > line && (end[-1] == '\n' || end[-1] == '\r')) *--end = 0;
-        /* the first four fields are numbers; the text may hold tabs */
+        /* the first four fields (three with places) are numbers; the text may hold tabs */
         char* text = line;
-        for (int i = 0; i < 4 && text; i++) { text = strchr(text, '\t'); if (text) text++; }
+        for (int i = 0; i < (request ? 3 : 4) && text; i++) { text = strchr(text, '\t'); if (text) text++; }
         if (!text) continue;
         fwrite(line, 1, (size_t)(text - line), stdout);
         for (char* c = text; *c; c++) {
@@ -143,7 +145,9 @@ int main(void)
     } else if (wcscmp(request, L"children") == 0) {
         EnumChildWindows(w, ListChild, 0);
     } else if (wcscmp(request, L"menu") == 0) {
-        return ListMenu(w);
+        return ListMenu(w, 0);
+    } else if (wcscmp(request, L"menurects") == 0) {
+        return ListMenu(w, 1);
     } else if (wcscmp(request, L"settext") == 0 && argc >= 4) {
         GUITHREADINFO info;
         memset(&info, 0, sizeof(info));

@@ -1,15 +1,18 @@
 """The application as a player meets it: start-up, the caption, keys, the
 octave latch, accelerators, the menu, the toolbar, push buttons, the mouse on
 the keyboard picture, and the failures at start-up."""
+import os
 import time
 
+import numpy as np
+
 from harness import expect, expect_equal, expect_soon, run, wait_until
-from common import (box_text, close_box, key_position, layout_cell, note_off, note_on, ALL_NOTES_OFF, KEYS,
-                    toolbar_button_center)
+from common import (box_text, close_box, key_position, layout_cell, note_off, note_on, note_onsets, note_pitch,
+                    read_stream, ALL_NOTES_OFF, AUDIO_RATE, KEYS, toolbar_button_center)
 
 
 def test_real_program_without_device_says_so_and_ends(h):
-    app = h.start("qf.exe", skip_splash=False, wait_main=False)
+    app = h.start(h.program_copy("qf.exe"), skip_splash=False, wait_main=False)  # without qf.sf2
     started = time.time()
     # The splash shows for its full five seconds, then the message.
     box = app.wait_window("QF", timeout=25)
@@ -20,6 +23,61 @@ def test_real_program_without_device_says_so_and_ends(h):
     code = app.wait_exit(15)
     expect_equal(0, code, "the exit code")
     expect(not app.find_window(pattern="琴坊"), "no window is left", None, [w[4] for w in app.windows() if w[2]])
+
+
+def test_real_program_without_device_plays_on_its_synthesizer_when_it_can(h):
+    with open(os.path.join(h.exe_dir, "qf.sf2"), "rb") as f:
+        font = f.read()
+    for sf2, audio in ((font[:len(font) // 2], True), (font, False), (font, True)):
+        app = h.start(h.program_copy("qf.exe", sf2), wait_main=sf2 is font and audio, audio=audio)
+        if sf2 is not font or not audio:
+            expect_equal("No MIDI output devices!", box_text(app, "QF", 25), "a damaged qf.sf2, or no audio output")
+            close_box(app, "QF")
+            expect_equal(0, app.wait_exit(15), "the exit code")
+            continue
+        menu = app.menu()
+        devices = [(i, v[0], v[2]) for i, v in menu.items() if i in range(511, 768)]
+        expect_equal([(512, True, "琴坊音源")], devices, "the device menu holds the synthesizer alone, checked")
+        expect(menu[256][0], "the output is on")
+
+
+def test_synthesizer_chosen_in_the_menu_plays_the_keys(h):
+    app = h.start(audio=True)
+    app.choose_menu_item("设备(&6)", 513)
+    expect_soon(True, lambda: app.menu()[513][0] and not app.menu()[511][0], "the synthesizer is checked")
+    expect_equal(["open -1 ok", "c0 00 00"] + ALL_NOTES_OFF + ["close -1"], app.midi(),
+                 "the mapper is silenced and closed, and nothing more reaches it")
+    app.focus()
+    pressed = []
+    for key in "asda":
+        pressed.append(time.time())
+        app.keydown(key)
+        if len(pressed) < 4:
+            time.sleep(0.3)
+            app.keyup(key)
+            time.sleep(0.5)
+    # Esc while the last A is held: the stream falls silent, and the key's
+    # release sounds nothing more.
+    time.sleep(0.8)
+    escape = time.time()
+    app.key("Escape")
+    app.keyup("a")
+    time.sleep(0.5)
+    expect_equal(len(ALL_NOTES_OFF) + 3, len(app.midi()), "the keys reach no MIDI device")
+    app.close()
+    signal = read_stream(app.audio_path)
+    onsets = note_onsets(signal)
+    notes = [round(note_pitch(signal, o), 3) for o in onsets]
+    expect(len(notes) == 4 and all(abs(n - m) <= 0.05 for n, m in zip(notes, (60, 62, 64, 60))),
+           "the notes of A S D A in the stream, each within 5 cents", [60, 62, 64, 60], notes)
+    # Counted from the last A's onset, the silence is due where Esc was sent;
+    # one period (10 ms under Wine) before it the note still sounded.
+    period = AUDIO_RATE // 100
+    silent = onsets[3] + int(np.nonzero(abs(signal[onsets[3]:]) >= 1e-4)[0][-1]) + 1
+    before = float(abs(signal[silent - 3 * period:silent - period]).max())
+    expect(before >= 0.003, "the note sounds until one period before the silence", ">= 0.003", round(before, 4))
+    late = (silent - onsets[3]) / AUDIO_RATE - (escape - pressed[3])
+    expect(-0.03 < late < 0.05, "the silence comes when Esc was pressed", None, round(late, 3))
 
 
 def test_caption_and_a_key(h):
@@ -205,6 +263,15 @@ def test_device_that_fails_to_open_at_start(h):
     app.key("a")
     time.sleep(0.3)
     expect_equal([], app.midi_since(mark), "keys are silent while off")
+    # Without Wine's audio the synthesizer has no endpoint: it says so, and
+    # the device menu goes on working.
+    for device in (513, 512):
+        app.command(device)
+        app.command(256)
+        if device == 513:
+            expect_equal("Cannot open MIDI device", box_text(app, "QF"), "the synthesizer without an audio output")
+            close_box(app, "QF")
+    expect_equal(["open 0 ok", "c0 00 00", "cf 00 00"], app.wait_midi(mark, 3), "the device menu works on")
 
 
 def test_velocity_bar_and_spring_back_bend(h):

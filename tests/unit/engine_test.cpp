@@ -545,8 +545,11 @@ TEST(CaptureBackend, DeviceListFromTheEnvironment)
     EXPECT_STREQ("QF Capture Mapper", name);
     setenv("QF_MIDI_DEVICES", "", 1);
     EXPECT_EQ(0u, MidiOutDeviceCount());
-    setenv("QF_MIDI_DEVICES", "Alpha|Beta|Gamma", 1);
-    EXPECT_EQ(3u, MidiOutDeviceCount());
+    setenv("QF_MIDI_DEVICES", "Alpha|Beta|Gamma|Beta", 1);
+    EXPECT_EQ(4u, MidiOutDeviceCount());
+    int32_t found; // a device found again by its name (the first of two alike), the mapper too; 99: none
+    for (auto [text, id] : {std::pair{"Beta", 1}, {"QF Capture Mapper", -1}, {"Alpha", 0}, {"Gamm", 99}, {"", 99}})
+        EXPECT_TRUE(FindDeviceByName(text, &found) ? found == id : id == 99) << text;
     ASSERT_TRUE(MidiOutDeviceName(2, name, 4));
     EXPECT_STREQ("Gam", name);
     setenv("QF_MIDI_DEVICES", "\xce\xa9\xe5\x90\x88", 1); // Ω合: cut at a character, not inside one

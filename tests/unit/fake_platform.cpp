@@ -11,9 +11,12 @@
 #include "engine/performance.h"
 #include "engine/platform.h"
 #include "files/document_state.h"
+#include "live/live_device.h"
+#include "platform/audio_output.h"
 #include "recorder/recording.h"
 
 FakePlatform gFake;
+FakeAudio gFakeAudio;
 
 bool ShiftKeyDown() { return gFake.shift; }
 bool ControlKeyDown() { return gFake.control; }
@@ -24,6 +27,17 @@ void DrawKeyMarker(KeySurface*, int index, int pressed, int replay, int replaySt
     gFake.drawn.push_back(std::to_string(index) + " " + std::to_string(pressed) + " " + std::to_string(replay) +
                           " " + std::to_string(replayState));
 }
+
+bool AudioOutputPresent() { return gFakeAudio.present; }
+
+bool StartAudioOutput(const AudioSource* source, bool)
+{
+    bool opened = gFakeAudio.present && source->prepare(source->context, 48000);
+    gFakeAudio.source = opened ? source : nullptr;
+    return opened;
+}
+
+void StopAudioOutput() { gFakeAudio.source = nullptr; }
 
 static std::string LogFile()
 {
@@ -43,6 +57,8 @@ void StartCapture()
     gRecording = Recording();
     gDocument = DocumentState();
     gFake = FakePlatform();
+    gFakeAudio = FakeAudio();
+    OfferLiveDevice(nullptr);
 }
 
 std::vector<std::string> CaptureLines()

@@ -15,6 +15,16 @@ struct FakePlatform {
 
 extern FakePlatform gFake;
 
+// The audio output as the tests play it: a stream opens at once at 48 kHz
+// when an endpoint is there, and the test renders from its source.
+struct AudioSource;
+struct FakeAudio {
+    bool present = true; // a default endpoint exists
+    const AudioSource* source = nullptr; // while the stream runs
+};
+
+extern FakeAudio gFakeAudio;
+
 // Points the capture backend at a fresh log file and resets the engine,
 // the recording and the fakes.
 void StartCapture();

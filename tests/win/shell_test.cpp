@@ -120,6 +120,7 @@ TEST(MainMenu, PopupsTextsIdsAndMarks)
     EXPECT_EQ(0, gSettings.device);
     DestroyMenu(bar);
     _putenv("QF_MIDI_MAPPER=");
+
     _putenv("QF_MIDI_DEVICES=");
 }
 
@@ -137,6 +138,7 @@ protected:
         DeleteFileA(log.c_str());
         _putenv(("QF_MIDI_LOG=" + log).c_str());
         _putenv("QF_MIDI_DEVICES=One|Two");
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QF"); // no device remembered
         ResetPerformanceSettings();
         gRecording = Recording();
         gDocument = DocumentState();
@@ -313,6 +315,34 @@ TEST_F(MainWindow, SwitchAndDeviceCommands)
     lines = Lines();
     EXPECT_EQ((std::vector<std::string>{"open 0 ok", "msg 0 000003c0", "msg 0 000003cf"}),
               std::vector<std::string>(lines.end() - 3, lines.end()));
+}
+
+// The device chosen and opened is the one the next start opens, found again
+// by its name wherever it is in the list; a name no device has now leaves
+// the start as it was.
+TEST_F(MainWindow, TheDeviceChosenLastOpensAtTheNextStart)
+{
+    Command(512 + 1);
+    Command(257);
+    Command(512); // chosen but not opened
+    const struct {
+        const char* devices;
+        const char* firstLine;
+        UINT checked;
+    } cases[] = {{"QF_MIDI_DEVICES=One|Two", "open 1 ok", 513},
+                 {"QF_MIDI_DEVICES=Two|One", "open 0 ok", 512},
+                 {"QF_MIDI_DEVICES=One", "open -1 ok", 511}};
+    for (const auto& c : cases) {
+        _putenv(c.devices);
+        DestroyWindow(window);
+        DeleteFileA(log.c_str());
+        ResetPerformanceSettings();
+        window = CreateWindowExA(0, "QF", "", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, gInstance, nullptr);
+        ASSERT_FALSE(Lines().empty()) << c.devices;
+        EXPECT_EQ(c.firstLine, Lines()[0]) << c.devices;
+        EXPECT_TRUE(Checked(Menu(), c.checked)) << c.devices;
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QF");
 }
 
 TEST_F(MainWindow, KeysPlayOnlyWhileOn)

@@ -1,0 +1,48 @@
+// The sound going out: one shared-mode, event-driven WASAPI stream on the
+// default render endpoint, rendered on its own thread registered with MMCSS
+// ("Pro Audio"). It follows the default endpoint: when the endpoint goes
+// away or another becomes the default, the stream reopens on the new one;
+// with no endpoint at all it waits for one without sound. One stream in the
+// program at a time.
+#pragma once
+
+#include <cstdint>
+
+// What feeds the stream. Every procedure runs on the render thread.
+struct AudioSource {
+    void* context;
+    // A stream (re)opens at sampleRate: nothing sounding before may go on.
+    // False refuses the rate: the stream then asks 48 kHz of the audio
+    // engine, which converts (a second refusal: no stream).
+    bool (*prepare)(void* context, int sampleRate);
+    // Fills frames (at most the stream's buffer) of interleaved stereo float.
+    void (*render)(void* context, float* stereo, uint32_t frames);
+    // No stream plays now: what was sent meanwhile is taken without sound.
+    void (*discard)(void* context);
+};
+
+// What the stream that opened reports, for the notes on its latency.
+struct AudioStreamReport {
+    bool lowLatency;        // IAudioClient3 with the engine's smallest period
+    int32_t client3Result;  // the IAudioClient3 path's failure (HRESULT), 0 when it served or was not tried
+    uint32_t sampleRate;
+    uint32_t channels;
+    uint32_t periodFrames;  // the engine's period for this stream
+    uint32_t bufferFrames;  // the stream's buffer
+    int64_t streamLatency;  // IAudioClient::GetStreamLatency, in 100 ns
+};
+
+// True when the system has a default render endpoint now.
+bool AudioOutputPresent();
+
+// Opens the stream on the default endpoint and starts rendering from source
+// (which must outlive the stream). tryClient3 false keeps to IAudioClient
+// (for measurements). False, with nothing left running, when there is no
+// endpoint or it cannot be opened.
+bool StartAudioOutput(const AudioSource* source, bool tryClient3);
+
+// Stops rendering and closes the stream; the source is not called any more.
+void StopAudioOutput();
+
+// The report of the stream opened last.
+AudioStreamReport LastAudioStreamReport();
