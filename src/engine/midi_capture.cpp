@@ -91,14 +91,7 @@ static bool NthDevice(unsigned index, char* name, size_t size)
     }
     const char* end = strchr(p, '|');
     size_t n = end ? (size_t)(end - p) : strlen(p);
-    if (size) {
-        if (n >= size) {
-            n = size - 1; // at a character's first byte
-            while (n > 0 && ((unsigned char)p[n] & 0xC0) == 0x80) n--;
-        }
-        memcpy(name, p, n);
-        name[n] = 0;
-    }
+    if (size) CopyDeviceName(p, n, name, size);
     return true;
 }
 

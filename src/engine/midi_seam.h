@@ -16,6 +16,18 @@ constexpr int MidiMapperId = -1; // MIDI_MAPPER
 // hold at most 31 UTF-16 units).
 constexpr size_t DeviceNameSize = 128;
 
+// Copies the first length bytes of a UTF-8 name into name (size bytes, at
+// least 1), cut before the character that does not fit.
+inline void CopyDeviceName(const char* text, size_t length, char* name, size_t size)
+{
+    if (length >= size) {
+        length = size - 1;
+        while (length > 0 && ((unsigned char)text[length] & 0xC0) == 0x80) length--;
+    }
+    for (size_t i = 0; i < length; i++) name[i] = text[i];
+    name[length] = 0;
+}
+
 // The number of MIDI output devices, the built-in one included.
 unsigned MidiOutDeviceCount();
 

@@ -23,15 +23,7 @@ bool SystemMidiOutDeviceName(int id, char* name, size_t size)
     char utf8[4 * MAXPNAMELEN];
     int units = (int)wcsnlen(caps.szPname, MAXPNAMELEN);
     int n = WideCharToMultiByte(CP_UTF8, 0, caps.szPname, units, utf8, (int)sizeof(utf8), nullptr, nullptr);
-    if (n < 0) n = 0;
-    // Cut at a character boundary when it does not fit.
-    size_t length = (size_t)n;
-    if (length >= size) {
-        length = size - 1;
-        while (length > 0 && ((unsigned char)utf8[length] & 0xC0) == 0x80) length--;
-    }
-    memcpy(name, utf8, length);
-    name[length] = 0;
+    CopyDeviceName(utf8, n > 0 ? (size_t)n : 0, name, size);
     return true;
 }
 

@@ -44,14 +44,7 @@ bool MidiOutDeviceName(int id, char* name, size_t size)
     // The mapper maps to the system's devices: without any it is not offered.
     if (id == MidiMapperId && SystemMidiOutDeviceCount() == 0) return false;
     if (!IsLiveDevice(id)) return SystemMidiOutDeviceName(id, name, size);
-    if (size == 0) return true;
-    size_t length = strlen(LiveDeviceName);
-    if (length >= size) {
-        length = size - 1; // at a character's first byte
-        while (length > 0 && ((unsigned char)LiveDeviceName[length] & 0xC0) == 0x80) length--;
-    }
-    memcpy(name, LiveDeviceName, length);
-    name[length] = 0;
+    if (size) CopyDeviceName(LiveDeviceName, strlen(LiveDeviceName), name, size);
     return true;
 }
 

@@ -47,20 +47,6 @@ int Usage()
     return 1;
 }
 
-// Prints a reader or writer message with the file name filled in. The
-// messages are the program's GBK texts, turned into UTF-8 first.
-void ShowFileMessage(const char* format, const char* fileName)
-{
-    char converted[256];
-    if (!ProgramTextToUtf8(format, converted, sizeof converted)) {
-        ToolMessage("qftool: %s\n", fileName);
-        return;
-    }
-    // The format holds one "%s" and nothing else that printf reads.
-    strcat(converted, "\n");
-    ToolMessage(converted, fileName);
-}
-
 // 1 to 8 hex digits, nothing else.
 bool ParseHexWord(const char* text, uint32_t* value)
 {

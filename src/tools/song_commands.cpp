@@ -10,14 +10,22 @@
 #include "tools/song_file.h"
 #include "tools/tool_output.h"
 
-int SongInfoCommand(int argc, char** argv)
+namespace {
+
+// The one song that info and keys take, with its import options.
+bool ReadSongArgument(int argc, char** argv, const char* usage, RecordingFileData* data)
 {
     const char* path;
     SongOptions options;
+    return ParseSongArguments(argc, argv, 1, &path, &options, usage) && ReadSong(path, options, false, data);
+}
+
+} // namespace
+
+int SongInfoCommand(int argc, char** argv)
+{
     RecordingFileData data;
-    if (!ParseSongArguments(argc, argv, 1, &path, &options, "usage: qftool info FILE [--track N] [--key K|auto]\n") ||
-        !ReadSong(path, options, false, &data))
-        return 1;
+    if (!ReadSongArgument(argc, argv, "usage: qftool info FILE [--track N] [--key K|auto]\n", &data)) return 1;
     printf("events %" PRIu32 "\nkey %" PRIu32 "\nautobass %d\n", data.eventCount, data.keyId, data.autoBass ? 1 : 0);
     for (uint32_t i = 0; i < data.eventCount; i++) {
         const RecordedEvent& e = data.events[i];
@@ -29,12 +37,8 @@ int SongInfoCommand(int argc, char** argv)
 
 int SongKeysCommand(int argc, char** argv)
 {
-    const char* path;
-    SongOptions options;
     RecordingFileData data;
-    if (!ParseSongArguments(argc, argv, 1, &path, &options, "usage: qftool keys FILE [--track N] [--key K|auto]\n") ||
-        !ReadSong(path, options, false, &data))
-        return 1;
+    if (!ReadSongArgument(argc, argv, "usage: qftool keys FILE [--track N] [--key K|auto]\n", &data)) return 1;
     WriteKeyScore(stdout, data.events, data.eventCount);
     free(data.events);
     return fflush(stdout) == 0 ? 0 : 1;
@@ -59,13 +63,7 @@ int ImportCommand(int argc, char** argv)
     free(data.events);
     free(output);
     if (message) {
-        char converted[256];
-        if (ProgramTextToUtf8(message, converted, sizeof converted - 1)) {
-            strcat(converted, "\n"); // one "%s" for the name
-            ToolMessage(converted, paths[1]);
-        } else {
-            ToolMessage("qftool: cannot write %s\n", paths[1]);
-        }
+        ShowFileMessage(message, paths[1]);
         return 1;
     }
     return 0;

@@ -25,18 +25,6 @@ bool NamedAsMidi(const char* path)
     return strcmp(extension, "mid") == 0 || strcmp(extension, "midi") == 0;
 }
 
-// The recording file reader's message (a GBK text of the program) with the name.
-void ShowRecordingMessage(const char* format, const char* path)
-{
-    char converted[256];
-    if (!ProgramTextToUtf8(format, converted, sizeof converted)) {
-        ToolMessage("qftool: %s\n", path);
-        return;
-    }
-    strcat(converted, "\n"); // the format holds one "%s" and nothing else that printf reads
-    ToolMessage(converted, path);
-}
-
 bool ReadMidiSong(const char* path, const uint8_t* bytes, size_t size, const SongOptions& options,
                   RecordingFileData* data)
 {
@@ -135,7 +123,7 @@ bool ReadSong(const char* path, const SongOptions& options, bool midiOnly, Recor
         // A recording file, or a file that cannot be read: the recording
         // file reader's own messages.
         const char* message = ReadRecordingFile(path, data);
-        if (message) ShowRecordingMessage(message, path);
+        if (message) ShowFileMessage(message, path);
         ok = !message;
     }
     free(bytes);

@@ -69,6 +69,19 @@ void ToolMessage(const char* format, ...)
     free(shown);
 }
 
+void ShowFileMessage(const char* format, const char* fileName)
+{
+    char converted[256];
+    // Room is kept for the line end; the format holds one "%s" and nothing
+    // else that printf reads.
+    if (!ProgramTextToUtf8(format, converted, sizeof converted - 1)) {
+        ToolMessage("qftool: %s\n", fileName);
+        return;
+    }
+    strcat(converted, "\n");
+    ToolMessage(converted, fileName);
+}
+
 // The path to write the output of a command at (from malloc), or nullptr
 // after a message: an output that is not a regular file (a folder, a
 // device, a pipe) or is the same file as one of the inputs ("-" stands for

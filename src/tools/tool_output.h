@@ -16,6 +16,10 @@ void ShowableText(const char* text, char* out);
 // ShowableText shows it.
 void ToolMessage(const char* format, ...);
 
+// A message of the file reader or writer (a GBK text of the program with
+// one "%s") with the file name in its place, as ToolMessage writes it.
+void ShowFileMessage(const char* format, const char* fileName);
+
 // The path to write the output of a command at (from malloc), or nullptr
 // after a message: an output that is not a regular file (a folder, a
 // device, a pipe) or is the same file as one of the inputs ("-" stands for
