@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/audio_output.h"
+#include "portable/live/audio_output.h"
 
 static volatile LONG gRendered; // frames rendered by the stream now running
 

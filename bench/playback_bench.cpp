@@ -15,11 +15,11 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/midi_output.h"
-#include "engine/performance.h"
-#include "recorder/pacing.h"
-#include "recorder/recorder_commands.h"
-#include "shell/app.h"
+#include "portable/play/midi_output.h"
+#include "portable/play/performance.h"
+#include "portable/song/pacing.h"
+#include "windows/program/recorder_commands.h"
+#include "windows/program/app.h"
 
 static bool gPlayEnded = false;
 

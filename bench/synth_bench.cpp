@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "synth/synth.h"
+#include "portable/synth/synth.h"
 
 namespace {
 

@@ -53,21 +53,38 @@ def export(name, events, key, bass, instrument=None, export_key=None):
 
 
 def expected_notes(events, key, bass):
-    """(tick, kind, channel, note) of every exported note, at the pitch
-    playback sounds it (the octave shift included; outside 0..127 none): each
-    wait, with the waits of records that play nothing added in, becomes whole
-    ticks."""
+    """(tick, kind, channel, note) of every exported note as playback sounds
+    it: a press (any message but 257) sounds its key's note with its octave
+    shift (outside 0..127 none); a release ends what the latest press of its
+    key still sounding sounded (the last four presses of a key are kept, a
+    fifth takes the fourth's place), and with none it ends nothing. Each
+    wait, with the waits of records that play nothing added in, becomes
+    whole ticks."""
     result = []
     ticks = waited = 0
+    counts, slots = {}, {}
     for delay, message, key_data, shift in events:
         waited += delay
         scan = (key_data >> 16) & 0xFF
-        note = NOTES.get(scan, -1000) + TRANSPOSITION[key] + 12 * shift - (12 if bass else 0)
-        if not 0 <= note <= 127:
+        if scan not in NOTES:
+            continue
+        count, kept = counts.get(scan, 0), slots.setdefault(scan, [None] * 4)
+        if message == 257:
+            if count == 0:
+                continue
+            note, kept[min(count, 4) - 1] = kept[min(count, 4) - 1], None
+            counts[scan] = count - 1
+            kind = "note_off"
+        else:
+            note = NOTES[scan] + TRANSPOSITION[key] + 12 * shift - (12 if bass else 0)
+            note = note if 0 <= note <= 127 else None
+            counts[scan] = min(count + 1, 255)
+            kept[min(counts[scan], 4) - 1] = note
+            kind = "note_on"
+        if note is None:
             continue
         ticks += waited * 1000 * DIVISION // TEMPO
         waited = 0
-        kind = "note_on" if message == 256 else "note_off"
         result.append((ticks, kind, 15 if bass else 0, note))
     return result
 

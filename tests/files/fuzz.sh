@@ -12,7 +12,7 @@ if [ "$target" = soundfont ]; then
     "$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
         -I "$src/src" "$src/tests/fuzz/soundfont_fuzzer.cpp" \
-        "$src/src/synth/soundfont.cpp" "$src/src/synth/voice.cpp" "$src/src/synth/synth.cpp" \
+        "$src"/src/portable/synth/*.cpp \
         -o "$work/soundfont_fuzzer"
     cd "$work"
     exec ./soundfont_fuzzer -max_total_time="$seconds" -max_len=16384 -timeout=10 \
@@ -22,8 +22,8 @@ fi
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I "$src/src" \
     "$src/tests/fuzz/recording_file_fuzzer.cpp" \
-    "$src/src/files/recording_file.cpp" "$src/src/files/midi_export.cpp" \
-    "$src/src/files/replace_file_posix.cpp" \
+    "$src/src/portable/formats/recording_file.cpp" "$src/src/portable/formats/midi_export.cpp" \
+    "$src/src/portable/formats/file_platform_posix.cpp" "$src/src/portable/song/replay.cpp" \
     -o "$work/recording_file_fuzzer"
 # New inputs go to the build's corpus; the seeds in the source tree stay.
 cd "$work"
@@ -35,9 +35,10 @@ mkdir -p "$work/midi_corpus"
 "$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I "$src/src" \
-    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/files/midi_import.cpp" \
-    "$src/src/tools/midi_keys.cpp" "$src/src/tools/jianpu.cpp" "$src/src/tools/score_text.cpp" \
-    "$src/src/tools/console_posix.cpp" \
+    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/portable/formats/midi_import.cpp" \
+    "$src/src/portable/formats/midi_keys.cpp" "$src/src/portable/formats/jianpu.cpp" \
+    "$src/src/portable/formats/score_text.cpp" "$src/src/portable/formats/program_text_posix.cpp" \
+    "$src/src/portable/song/replay.cpp" \
     -o "$work/midi_file_fuzzer"
 ./midi_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 "$work/midi_corpus" "$src/tests/fuzz/midi_seeds"

@@ -2,8 +2,8 @@
 // it accepts into key presses, in the song's own key and in one other.
 #include <cstdlib>
 
-#include "files/midi_import.h"
-#include "tools/midi_keys.h"
+#include "portable/formats/midi_import.h"
+#include "portable/formats/midi_keys.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

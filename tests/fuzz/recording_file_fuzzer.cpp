@@ -3,8 +3,8 @@
 // writes: any message, any scan code, any key).
 #include <cstdlib>
 
-#include "files/midi_export.h"
-#include "files/recording_file.h"
+#include "portable/formats/midi_export.h"
+#include "portable/formats/recording_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // Fuzz target: the SoundFont reader on any bytes, and whatever it accepts
 // played: every preset's zones with offsets, loops and generators as the
 // file has them, on a melodic and the percussion channel.
-#include "synth/synth.h"
+#include "portable/synth/synth.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

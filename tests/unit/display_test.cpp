@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "display/status_text.h"
-#include "engine/keymap.h"
+#include "windows/program/status_text.h"
+#include "portable/keys/keymap.h"
 
 // The GBK bytes of a UTF-8 source literal, compiled with the program's charset.
 static std::string Text(const char* s) { return s; }

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/keymap.h"
-#include "engine/midi_output.h"
-#include "engine/note_player.h"
-#include "engine/performance.h"
+#include "portable/keys/keymap.h"
+#include "portable/play/midi_output.h"
+#include "portable/play/note_player.h"
+#include "portable/play/performance.h"
 #include "fake_platform.h"
 #include "key_table.h"
-#include "recorder/recording.h"
+#include "portable/song/recording.h"
+#include "portable/song/replay.h"
 
 using Words = std::vector<std::string>;
 
@@ -405,6 +406,61 @@ TEST_F(Engine, ReplayUsesRecordedShiftAndCurrentSettings)
     EXPECT_EQ((Words{Word(0x92, 81, 90), Word(0x9F, 69, 90), Word(0x82, 81, 0), Word(0x8F, 69, 0)}), CaptureWords());
     EXPECT_EQ((std::vector<std::string>{"30 1 1 1", "30 0 1 1"}), gFake.drawn);
     EXPECT_EQ(0, gSettings.heldCount[2]); // replay never touches the latch
+}
+
+// Playback and the walk that the render, the export and the key score take
+// give the same notes: each case's events replayed both ways, in 1=D on
+// channel 3 at velocity 100, against the notes worked out by hand.
+TEST_F(Engine, PlaybackAndTheRecordingWalkSoundTheSameNotes)
+{
+    struct Case {
+        const char* what;
+        bool bass;
+        std::vector<RecordedEvent> events; // delay, message, keyData, octave shift
+        Words expected;
+    };
+    const Case cases[] = {
+        {"a re-press keeps both notes on", false,
+         {{0, 256, Down(30), 0}, {5, 256, Down(30), 0}, {5, 257, Up(30), 0}, {5, 257, Up(30), 0}},
+         {Word(0x92, 62, 100), Word(0x92, 62, 100), Word(0x82, 62, 0), Word(0x82, 62, 0)}},
+        {"a chord let go in another order", false,
+         {{0, 256, Down(30), 0}, {0, 256, Down(32), 0}, {0, 256, Down(34), 0}, {9, 257, Up(30), 0},
+          {0, 257, Up(34), 0}, {3, 257, Up(32), 0}},
+         {Word(0x92, 62, 100), Word(0x92, 66, 100), Word(0x92, 69, 100), Word(0x82, 62, 0), Word(0x82, 69, 0),
+          Word(0x82, 66, 0)}},
+        {"a shift, released in another", false,
+         {{0, 256, Down(30), 1}, {7, 257, Up(30), 0}, {1, 256, Down(31), -1}, {1, 257, Up(31), -1}},
+         {Word(0x92, 74, 100), Word(0x82, 74, 0), Word(0x92, 52, 100), Word(0x82, 52, 0)}},
+        {"a bass an octave below on channel 16", true,
+         {{0, 256, Down(30), 0}, {4, 257, Up(30), 0}},
+         {Word(0x92, 62, 100), Word(0x9F, 50, 100), Word(0x82, 62, 0), Word(0x8F, 50, 0)}},
+        {"a release with no press", false,
+         {{0, 257, Up(31), 0}, {2, 256, Down(31), 0}, {2, 257, Up(31), 0}, {2, 257, Up(31), 0}},
+         {Word(0x92, 64, 100), Word(0x82, 64, 0)}},
+    };
+    for (const Case& c : cases) {
+        StartCapture();
+        gSettings.switchOn = true;
+        gSettings.midiOut = 1;
+        gSettings.keyId = 1298, gSettings.channel = 2, gSettings.velocity = 100, gSettings.autoBass = c.bass;
+        for (const RecordedEvent& e : c.events) ReplayKeyEvent(nullptr, (uint32_t)e.message, e.keyData, e.octaveShift);
+        EXPECT_EQ(c.expected, CaptureWords()) << "playback: " << c.what;
+
+        // Each message comes at the time of the event that sent it.
+        struct Walked { const Case* c; Words words; bool onTime; } walked = {&c, {}, true};
+        ReplaySettings settings = {1298, 2, 100, c.bass};
+        ReplayRecording(c.events.data(), (uint32_t)c.events.size(), settings, false,
+                        [](void* context, uint64_t ms, uint32_t event, const NoteMessage& m) {
+                            Walked* w = (Walked*)context;
+                            uint64_t due = 0;
+                            for (uint32_t i = 0; i <= event; i++) due += w->c->events[i].delay;
+                            w->onTime = w->onTime && ms == due;
+                            w->words.push_back(Word((m.velocity ? 0x90u : 0x80u) | m.channel, m.note, m.velocity));
+                        },
+                        &walked);
+        EXPECT_EQ(c.expected, walked.words) << "walk: " << c.what;
+        EXPECT_TRUE(walked.onTime) << c.what;
+    }
 }
 
 TEST_F(Engine, RecordsFromAFileSoundWhenTheirNoteIsInRange)

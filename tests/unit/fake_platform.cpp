@@ -7,13 +7,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "engine/note_player.h"
-#include "engine/performance.h"
-#include "engine/platform.h"
-#include "files/document_state.h"
-#include "live/live_device.h"
-#include "platform/audio_output.h"
-#include "recorder/recording.h"
+#include "portable/play/note_player.h"
+#include "portable/play/performance.h"
+#include "portable/play/system_facts.h"
+#include "windows/program/document_state.h"
+#include "portable/live/live_device.h"
+#include "portable/live/audio_output.h"
+#include "portable/song/recording.h"
 
 FakePlatform gFake;
 FakeAudio gFakeAudio;
@@ -56,6 +56,7 @@ void StartCapture()
     ReleaseRecordingEvents();
     gRecording = Recording();
     gDocument = DocumentState();
+    SetPlayedKeyHook(RecordPlayedKey);
     gFake = FakePlatform();
     gFakeAudio = FakeAudio();
     OfferLiveDevice(nullptr);

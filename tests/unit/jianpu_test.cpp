@@ -1,7 +1,7 @@
 // Jianpu scores: the note of every degree, accidental and octave mark in
 // major and minor keys, the keys chosen, lengths with dots and dashes, the
 // running time of long scores, and every error with its line and column.
-#include "tools/jianpu.h"
+#include "portable/formats/jianpu.h"
 
 #include <gtest/gtest.h>
 

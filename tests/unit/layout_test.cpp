@@ -1,7 +1,7 @@
 // Where the main window's children go, for the sizes a window really takes.
 #include <gtest/gtest.h>
 
-#include "shell/layout.h"
+#include "windows/program/layout.h"
 
 static void ExpectPlace(const Place& p, int x, int y, int w, int h)
 {

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/midi_output.h"
+#include "portable/play/midi_output.h"
 #include "fake_platform.h"
-#include "live/live_device.h"
-#include "live/message_queue.h"
-#include "platform/audio_output.h"
-#include "platform/audio_stream.h"
-#include "synth/synth.h"
-#include "synth/voice.h"
+#include "portable/live/live_device.h"
+#include "portable/live/message_queue.h"
+#include "portable/live/audio_output.h"
+#include "windows/platform/audio_stream.h"
+#include "portable/synth/synth.h"
+#include "portable/synth/voice.h"
 
 // The counters start near their own wrap; each round leaves 100 words.
 TEST(MessageQueue, KeepsOrderAcrossTheWrapAndRefusesWhenFull)

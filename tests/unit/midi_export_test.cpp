@@ -1,6 +1,6 @@
 // The MIDI export: exact bytes, delta-times, the notes at their octave
 // shift, the bass track, records that play nothing, waits beyond the largest delta-time, and failures.
-#include "files/midi_export.h"
+#include "portable/formats/midi_export.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -107,15 +107,15 @@ TEST(MidiExportBytes, DelayTimesAsVariableLengthQuantities)
 
 TEST(MidiExportBytes, NotesSoundAtTheirKeyWithTheOctaveShift)
 {
-    // The first note of each track (-1: left out, so R's release 7000 ms
-    // later comes first) for a record followed by that release; instrument 40.
+    // The first note of each track (-1: left out, so R's press 7000 ms later
+    // comes first) for a record followed by that press; instrument 40.
     struct Case {
         int32_t keyId;
         RecordedEvent event;
         int melody, bass;
     } cases[] = {
         {1302, Key(0, 256, 30, 1), 81, 69},
-        {1302, Key(0, 300, 30, -1), 57, 45}, // any message but a press is a release
+        {1302, Key(0, 300, 30, -1), 57, 45}, // any message but a release is a press, as playback has it
         {1328, Key(0, 256, 30, 0), 69, 57},  // #f minor transposes as A major
         {1297, Key(0, 256, 36, 1), 83, 71},  // 7' 1'' 2'' 3'' of a three-octave scale
         {1297, Key(0, 256, 37, 1), 84, 72},
@@ -127,7 +127,7 @@ TEST(MidiExportBytes, NotesSoundAtTheirKeyWithTheOctaveShift)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.event.octaveShift);
-        Bytes file = Build({c.event, Key(7000, 257, 19)}, c.keyId, 40, 1);
+        Bytes file = Build({c.event, Key(7000, 256, 19)}, c.keyId, 40, 1);
         for (int t = 0; t < 2; t++) {
             Bytes body = Track(file, t);
             ASSERT_EQ(40, body[9]);
@@ -136,11 +136,10 @@ TEST(MidiExportBytes, NotesSoundAtTheirKeyWithTheOctaveShift)
             int want = t ? c.bass : c.melody;
             if (want < 0) {
                 EXPECT_EQ(DelayTicks(7000), first.delta);
-                EXPECT_EQ(0x80 | channel, first.bytes[0]);
+                EXPECT_EQ(0x90 | channel, first.bytes[0]);
             } else {
                 EXPECT_EQ(0u, first.delta);
-                EXPECT_EQ((Bytes{(uint8_t)((c.event.message == 256 ? 0x90 : 0x80) | channel), (uint8_t)want, 0x7F}),
-                          first.bytes);
+                EXPECT_EQ((Bytes{(uint8_t)(0x90 | channel), (uint8_t)want, 0x7F}), first.bytes);
             }
         }
     }

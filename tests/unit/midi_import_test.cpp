@@ -1,8 +1,8 @@
 // MIDI files in: the reader on crafted files (running status, tempo changes,
 // velocity-0 ends, meta and system-exclusive events, SMPTE time, every kind
 // of damage with its message) and the notes turned into key presses.
-#include "files/midi_import.h"
-#include "tools/midi_keys.h"
+#include "portable/formats/midi_import.h"
+#include "portable/formats/midi_keys.h"
 
 #include <gtest/gtest.h>
 

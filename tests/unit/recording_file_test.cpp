@@ -1,6 +1,6 @@
 // The recording file: exact bytes, every check of the reader, and the safe
 // replacement of an earlier file.
-#include "files/recording_file.h"
+#include "portable/formats/recording_file.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

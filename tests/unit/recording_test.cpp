@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/note_player.h"
-#include "engine/performance.h"
+#include "portable/play/note_player.h"
+#include "portable/play/performance.h"
 #include "fake_platform.h"
-#include "files/document_state.h"
-#include "recorder/pacing.h"
-#include "recorder/recording.h"
+#include "windows/program/document_state.h"
+#include "portable/song/pacing.h"
+#include "portable/song/recording.h"
 
 static uint32_t Down(int scan) { return 1u | (uint32_t)scan << 16; }
 static uint32_t Repeat(int scan) { return 1u | (uint32_t)scan << 16 | 1u << 30; }
@@ -120,16 +120,17 @@ TEST_F(Recorder, ModifiedFlagFollowsTheFirstEvent)
 {
     BeginRecording(0);
     EXPECT_FALSE(gDocument.modified);
-    EXPECT_FALSE(AppendRecordedEventAt(5, 257, Up(30), 0)); // dropped: no event before it
+    RecordPlayedKey(257, Up(30), 0); // dropped: no event before it
     EXPECT_FALSE(gDocument.modified);
-    EXPECT_TRUE(AppendRecordedEventAt(6, 256, Down(30), 0));
+    RecordPlayedKey(256, Down(30), 0);
     EXPECT_TRUE(gDocument.modified);
     // A new recording starts with the old events gone, the flag untouched.
     gDocument.modified = false;
     BeginRecording(100);
     EXPECT_EQ(0u, gRecording.count);
     EXPECT_EQ(nullptr, gRecording.events);
-    EXPECT_TRUE(AppendRecordedEventAt(101, 256, Down(30), 0));
+    RecordPlayedKey(256, Down(30), 0);
+    EXPECT_EQ(1u, gRecording.count);
     EXPECT_TRUE(gDocument.modified);
     EndRecording();
     EXPECT_FALSE(gRecording.isRecording);

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "shell/about.h"
-#include "shell/app.h"
+#include "windows/program/about.h"
+#include "windows/program/app.h"
 
 // The resources are read from the program itself, which is built beside the
 // tests folder.

@@ -5,12 +5,12 @@
 
 #include <windows.h>
 
-#include "display/display.h"
-#include "display/status_text.h"
-#include "engine/keymap.h"
-#include "engine/note_player.h"
-#include "engine/performance.h"
-#include "shell/app.h"
+#include "windows/program/display.h"
+#include "windows/program/status_text.h"
+#include "portable/keys/keymap.h"
+#include "portable/play/note_player.h"
+#include "portable/play/performance.h"
+#include "windows/program/app.h"
 
 static const COLORREF CapColours[4] = {RGB(239, 239, 240), RGB(208, 239, 255), RGB(244, 218, 231),
                                        RGB(216, 243, 228)};

@@ -16,14 +16,14 @@
 #include <thread>
 #include <vector>
 
-#include "engine/performance.h"
-#include "files/document_commands.h"
-#include "files/document_state.h"
-#include "files/midi_export.h"
-#include "files/recording_file.h"
-#include "recorder/recorder_commands.h"
-#include "recorder/recording.h"
-#include "shell/app.h"
+#include "portable/play/performance.h"
+#include "windows/program/document_commands.h"
+#include "windows/program/document_state.h"
+#include "portable/formats/midi_export.h"
+#include "portable/formats/recording_file.h"
+#include "windows/program/recorder_commands.h"
+#include "portable/song/recording.h"
+#include "windows/program/app.h"
 
 namespace {
 

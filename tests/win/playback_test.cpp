@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/midi_output.h"
-#include "engine/performance.h"
-#include "files/document_state.h"
-#include "recorder/recorder_commands.h"
-#include "recorder/recording.h"
-#include "shell/app.h"
+#include "portable/play/midi_output.h"
+#include "portable/play/performance.h"
+#include "windows/program/document_state.h"
+#include "windows/program/recorder_commands.h"
+#include "portable/song/recording.h"
+#include "windows/program/app.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/performance.h"
-#include "files/document_state.h"
-#include "recorder/recording.h"
-#include "shell/app.h"
-#include "shell/main_window.h"
-#include "shell/menu.h"
+#include "portable/play/performance.h"
+#include "windows/program/document_state.h"
+#include "portable/song/recording.h"
+#include "windows/program/app.h"
+#include "windows/program/main_window.h"
+#include "windows/program/menu.h"
 
 static std::string ItemText(HMENU menu, UINT position)
 {

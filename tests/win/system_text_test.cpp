@@ -11,15 +11,15 @@
 #include <cstring>
 #include <string>
 
-#include "display/status_text.h"
-#include "files/document_commands.h"
-#include "files/recording_file.h"
-#include "recorder/recorder_commands.h"
-#include "shell/app.h"
-#include "shell/commands.h"
-#include "display/instruments.h"
-#include "shell/menu.h"
-#include "platform/system_text.h"
+#include "windows/program/status_text.h"
+#include "windows/program/document_commands.h"
+#include "portable/formats/recording_file.h"
+#include "windows/program/recorder_commands.h"
+#include "windows/program/app.h"
+#include "windows/program/commands.h"
+#include "windows/program/instruments.h"
+#include "windows/program/menu.h"
+#include "windows/platform/system_text.h"
 
 namespace {
 

@@ -1,3 +1,0 @@
-#include "files/document_state.h"
-
-DocumentState gDocument;
