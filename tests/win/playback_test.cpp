@@ -239,7 +239,7 @@ TEST_F(Playback, EnabledStatesFollowEachCommand)
     SendMessageA(window, WM_COMMAND, CmdStartRecording, 0);
     EXPECT_EQ(kRecording, States(window));
     EXPECT_TRUE(gRecording.isRecording);
-    ASSERT_TRUE(AppendRecordedEventAt(timeGetTime(), KeyPressMessage, 30u << 16, 0));
+    RecordPlayedKey(KeyPressMessage, 30u << 16, 0); // through the recording hook: modified
     ASSERT_TRUE(AppendRecordedEventAt(timeGetTime() + 20, KeyReleaseMessage, 30u << 16, 0));
     SendMessageA(window, WM_COMMAND, CmdStopRecording, 0);
     EXPECT_EQ(kRecorded, States(window));
