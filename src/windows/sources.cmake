@@ -22,4 +22,5 @@ list(APPEND QF_WINDOWS_SOURCES
   windows/program/labels.cpp
   windows/program/playback.cpp
   windows/program/recording_commands.cpp
-  windows/program/document_commands.cpp)
+  windows/program/document_commands.cpp
+  windows/program/track_chooser.cpp)
