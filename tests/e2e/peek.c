@@ -153,19 +153,16 @@ int main(void)
     } else if (wcscmp(request, L"listbox") == 0) {
         HWND list = FindWindowExW(w, NULL, L"ListBox", NULL);
         LRESULT count = list ? SendMessageW(list, LB_GETCOUNT, 0, 0) : -1;
-        LRESULT selected = list ? SendMessageW(list, LB_GETCURSEL, 0, 0) : -1;
-        if (count < 0) {
-            fprintf(stderr, "no list box\n");
-            return 1;
-        }
+        LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
         for (LRESULT i = 0; i < count; i++) {
-            WCHAR line[1024];
-            line[0] = 0;
-            if (SendMessageW(list, LB_GETTEXTLEN, (WPARAM)i, 0) < 1024) SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
+            WCHAR line[1024] = L"";
+            if (SendMessageW(list, LB_GETTEXTLEN, (WPARAM)i, 0) < 1024)
+                SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
             printf("%d\t", i == selected ? 1 : 0);
             PrintWide(line);
             printf("\n");
         }
+        if (count < 0) { fprintf(stderr, "no list box\n"); return 1; }
     } else if (wcscmp(request, L"settext") == 0 && argc >= 4) {
         GUITHREADINFO info;
         memset(&info, 0, sizeof(info));

@@ -7,19 +7,14 @@
 #include "portable/formats/midi_keys.h"
 #include "portable/formats/song_file.h"
 
-namespace {
-
-uint32_t ChooseLast(void*, const SongTrack*, uint32_t count, uint32_t) { return count; }
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     MidiSong song;
     char message[200];
     SongFile read;
     SongOptions options = {BusiestTrack, true, 0, false};
-    ReadSongImage(data, size, "f", SongFromMidi, options, size % 2 ? ChooseLast : nullptr, nullptr, &read);
+    TrackChooser last = [](void*, const SongTrack*, uint32_t count, uint32_t) { return count; };
+    ReadSongImage(data, size, "f", SongFromMidi, options, size % 2 ? last : nullptr, nullptr, &read);
     FreeSongFile(&read);
     ReadSongImage(data, size, "f", SongFromScore, options, nullptr, nullptr, &read);
     FreeSongFile(&read);

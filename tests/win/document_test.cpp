@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -566,31 +567,25 @@ TEST_F(Document, SongsFromMidiFilesAndScores)
         uint32_t track;
     } cases[] = {
         {"qf-song.mid", midi, SongFromMidi, 1301, 40, 1},
-        {u8"qf 歌 ♫.txt", "1=D 4=120\n1 2 |", SongFromScore, 1298, 40, 0}, // the instrument stays
+        {"qf-song.txt", "1=D 4=120\n1 2 |", SongFromScore, 1298, 40, 0}, // the instrument stays
     };
-    gSettings.autoBass = true;
     for (const Case& c : cases) {
         std::string path = TempPath(c.name);
-        FILE* f = OpenPathFile(path.c_str(), "wb");
-        ASSERT_NE(nullptr, f);
-        fwrite(c.bytes.data(), 1, c.bytes.size(), f);
-        fclose(f);
+        PutFileBytes(path, c.bytes);
         StartupLoad(window, path.c_str());
         EXPECT_EQ(4u, gRecording.count) << c.name;
         EXPECT_EQ(c.keyId, gSettings.keyId) << c.name;
         EXPECT_TRUE(Checked(window, c.keyId) && !Checked(window, 1297)) << c.name;
         EXPECT_EQ(c.instrument, gSettings.instrument) << c.name;
         EXPECT_TRUE(Checked(window, 1024 + c.instrument) && !Checked(window, 1024)) << c.name;
-        EXPECT_TRUE(gSettings.autoBass) << c.name;
         EXPECT_EQ("", std::string(gDocument.fileTitle)) << c.name;
         EXPECT_TRUE(gDocument.modified) << c.name;
         EXPECT_FALSE(Grayed(window, CmdSave)) << c.name;
         EXPECT_EQ(L"琴坊 - [" + Wide(path) + L"]", Caption(window)) << c.name;
-        EXPECT_EQ(path, std::string(gDocument.songPath));
-        EXPECT_EQ(c.kind, gDocument.songKind);
-        EXPECT_EQ(c.track, gDocument.songTrack);
-        EXPECT_EQ(c.bytes.size(), gDocument.songFileSize);
-        DeleteFileW(Wide(path).c_str());
+        EXPECT_EQ(path, std::string(gDocument.songPath)) << c.name;
+        EXPECT_TRUE(c.kind == gDocument.songKind && c.track == gDocument.songTrack &&
+                    c.bytes.size() == gDocument.songFileSize) << c.name;
+        DeleteFileA(path.c_str());
     }
 
     std::string cut = TempPath("qf-cut.mid");
@@ -606,4 +601,27 @@ TEST_F(Document, SongsFromMidiFilesAndScores)
     EXPECT_EQ("kept.qfi", std::string(gDocument.fileTitle));
     EXPECT_EQ(SongFromScore, gDocument.songKind);
     DeleteFileA(cut.c_str());
+}
+
+// A file dropped on the window opens as the open command opens it, by its
+// name; while recording the drop is refused and nothing changes.
+TEST_F(Document, DroppedFileOpensExceptWhileRecording)
+{
+    std::string path = TempPath("qf-drop.txt");
+    PutFileBytes(path, "1=A 1 2");
+    std::wstring wide = Wide(path);
+    for (bool recording : {true, false}) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + (wide.size() + 2) * 2);
+        DROPFILES* files = (DROPFILES*)GlobalLock(memory);
+        *files = {sizeof(DROPFILES), {0, 0}, FALSE, TRUE};
+        memcpy(files + 1, wide.c_str(), wide.size() * 2);
+        GlobalUnlock(memory);
+        gRecording.isRecording = recording;
+        DropFilesMessage(window, (HDROP)memory);
+        gRecording.isRecording = false;
+        EXPECT_EQ(recording ? 1297 : 1302, gSettings.keyId);
+        EXPECT_EQ(recording ? 0u : 4u, gRecording.count);
+        EXPECT_EQ(recording ? L"" : L"琴坊 - [qf-drop.txt]", Caption(window));
+    }
+    DeleteFileA(path.c_str());
 }
