@@ -87,8 +87,8 @@ static bool ChooseFile(HWND window, bool save, const char* filter, int filterLen
     ofn.Flags = flags;
     ofn.lpstrDefExt = wideExtension;
     bool chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    // A name the dialog refuses to start with (left by a failed start-up
-    // load) would keep the dialog from ever opening: start it empty instead.
+    // A name the dialog refuses to start with (one given on the command
+    // line) would keep the dialog from ever opening: start it empty instead.
     if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && widePath[0]) {
         widePath[0] = 0;
         chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
@@ -296,7 +296,8 @@ void DropFilesMessage(HWND window, HDROP drop)
     UINT units = DragQueryFileW(drop, 0, nullptr, 0);
     WCHAR* wide = units ? (WCHAR*)malloc(sizeof(WCHAR) * (units + 1)) : nullptr;
     char* path = wide ? (char*)malloc(3 * (size_t)units + 1) : nullptr;
-    bool named = path && DragQueryFileW(drop, 0, wide, units + 1) == units && NameFromSystem(wide, path, 3 * units + 1);
+    bool named =
+        path && DragQueryFileW(drop, 0, wide, units + 1) == units && NameFromSystem(wide, path, 3 * units + 1);
     DragFinish(drop);
     free(wide);
     // Refused while recording or playing, as the load command is then.
