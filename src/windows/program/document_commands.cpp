@@ -10,6 +10,7 @@
 #include "portable/keys/keymap.h"
 #include "portable/play/note_player.h"
 #include "portable/play/performance.h"
+#include "windows/program/practice_window.h"
 #include "windows/program/document_state.h"
 #include "portable/formats/midi_export.h"
 #include "portable/formats/recording_file.h"
@@ -223,6 +224,7 @@ bool OpenSongFile(HWND window, const char* path, const char* name)
     SongFile song;
     bool ok = ReadSongFile(path, name, options, AnySongKind, AskForTrack, window, &song);
     if (ok) {
+        LeavePractice(window); // another song: the practice of this one is over
         TakeSong(&song, path, name);
         SetDocumentTitle(window, name);
     } else if (song.fileMessage) {
