@@ -2,7 +2,8 @@
 list(APPEND QF_PORTABLE_SOURCES
   files/recording_file.cpp
   files/midi_export.cpp
-  files/midi_import.cpp)
+  files/midi_import.cpp
+  files/midi_messages.cpp)
 if(WIN32)
   list(APPEND QF_PORTABLE_SOURCES files/replace_file_win.cpp)
 else()

@@ -14,7 +14,7 @@ target_link_libraries(qftools PUBLIC qfcore)
 
 add_executable(qftool ${CMAKE_SOURCE_DIR}/src/tools/qftool.cpp ${CMAKE_SOURCE_DIR}/src/tools/song_file.cpp
                ${CMAKE_SOURCE_DIR}/src/tools/song_commands.cpp ${CMAKE_SOURCE_DIR}/src/tools/tool_output.cpp
-               ${CMAKE_SOURCE_DIR}/src/tools/render.cpp)
+               ${CMAKE_SOURCE_DIR}/src/tools/render.cpp ${CMAKE_SOURCE_DIR}/src/tools/render_midi.cpp)
 target_link_libraries(qftool PRIVATE qftools)
 if(WIN32)
   target_link_options(qftool PRIVATE -static -s)
