@@ -12,7 +12,8 @@ if [ "$target" = soundfont ]; then
     "$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
         -I "$src/src" "$src/tests/fuzz/soundfont_fuzzer.cpp" \
-        "$src/src/synth/soundfont.cpp" "$src/src/synth/voice.cpp" "$src/src/synth/synth.cpp" \
+        "$src/src/synth/soundfont.cpp" "$src/src/synth/voice.cpp" "$src/src/synth/reverb.cpp" \
+        "$src/src/synth/chorus.cpp" "$src/src/synth/synth.cpp" \
         -o "$work/soundfont_fuzzer"
     cd "$work"
     exec ./soundfont_fuzzer -max_total_time="$seconds" -max_len=16384 -timeout=10 \
@@ -30,12 +31,13 @@ cd "$work"
 ./recording_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 "$work/corpus" "$src/tests/fuzz/seeds"
 
-# The MIDI file reader and the conversion of its notes into key presses.
+# The MIDI file readers (notes, and messages) and the conversion of its notes
+# into key presses.
 mkdir -p "$work/midi_corpus"
 "$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I "$src/src" \
-    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/files/midi_import.cpp" \
+    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/files/midi_import.cpp" "$src/src/files/midi_messages.cpp" \
     "$src/src/tools/midi_keys.cpp" "$src/src/tools/jianpu.cpp" "$src/src/tools/score_text.cpp" \
     "$src/src/tools/console_posix.cpp" \
     -o "$work/midi_file_fuzzer"
