@@ -386,13 +386,13 @@ void SynthRender(Synth* synth, float* stereo, uint32_t frames)
         memset(s->right, 0, n * sizeof(float));
         memset(s->reverbInput, 0, n * sizeof(float));
         memset(s->chorusInput, 0, n * sizeof(float));
-        VoiceBuses buses = {s->left, s->right, s->reverbInput, s->chorusInput, false, false};
+        VoiceBuses buses = {s->left, s->right, s->reverbInput, s->chorusInput, s->reverbOn, s->chorusOn, false, false};
         for (uint32_t i = 0; i < s->slots; i++) {
             Voice* v = &s->voices[i];
             if (v->state != VoiceFree) RenderVoice(v, s->channels[v->channel].controls, &buses, n, s->rate);
         }
-        RunReverb(&s->reverb, buses.sentReverb && s->reverbOn ? s->reverbInput : nullptr, s->left, s->right, n);
-        RunChorus(&s->chorus, buses.sentChorus && s->chorusOn ? s->chorusInput : nullptr, s->left, s->right, n);
+        RunReverb(&s->reverb, buses.sentReverb ? s->reverbInput : nullptr, s->left, s->right, n);
+        RunChorus(&s->chorus, buses.sentChorus ? s->chorusInput : nullptr, s->left, s->right, n);
         float* out = stereo + 2 * (size_t)done;
         for (uint32_t f = 0; f < n; f++) {
             out[2 * f] = SoftLimit(s->left[f] * MasterGain);

@@ -268,9 +268,13 @@ struct Gains {
     float left, right, reverb, chorus;
 };
 
+// How a chunk filters: not at all, with fixed coefficients, or with
+// coefficients that move across it.
+enum FilterMode { NoFilter, FixedFilter, MovingFilter };
+
 // The per-frame loop: interpolate, filter, ramp the gains, mix and send.
 // Returns false when a sample without loop has run out.
-template <bool Filtered, bool Sends>
+template <int Filter, bool Sends>
 bool RenderFrames(Voice* v, VoiceBuses* buses, uint32_t n, Gains gain, const Gains& step)
 {
     float* left = buses->left;
@@ -303,12 +307,12 @@ bool RenderFrames(Voice* v, VoiceBuses* buses, uint32_t n, Gains gain, const Gai
         float c2 = s0 - 2.5f * s1 + 2.0f * s2 - 0.5f * s3;
         float c3 = 0.5f * (s3 - s0) + 1.5f * (s1 - s2);
         float y = ((c3 * x + c2) * x + c1) * x + s1;
-        if (Filtered) {
+        if (Filter != NoFilter) {
             float out = b0 * y + z1;
             z1 = b1 * y - a1 * out + z2;
             z2 = b0 * y - a2 * out;
             y = out;
-            b0 += fs.b0, b1 += fs.b1, a1 += fs.a1, a2 += fs.a2;
+            if (Filter == MovingFilter) b0 += fs.b0, b1 += fs.b1, a1 += fs.a1, a2 += fs.a2;
         }
         left[f] += y * gain.left;
         right[f] += y * gain.right;
@@ -480,16 +484,24 @@ void RenderVoice(Voice* v, const ChannelControls& channel, VoiceBuses* buses, ui
         // The sample's 16 bits as -1..1.
         float scale = target * (1.0f / 32768.0f);
         Gains from = {v->gainLeft, v->gainRight, v->gainReverb, v->gainChorus};
-        Gains to = {scale * v->panLeft, scale * v->panRight, scale * v->reverbSend, scale * v->chorusSend};
+        Gains to = {scale * v->panLeft, scale * v->panRight, buses->reverbOpen ? scale * v->reverbSend : 0.0f,
+                    buses->chorusOpen ? scale * v->chorusSend : 0.0f};
         float frames = (float)m;
         Gains step = {(to.left - from.left) / frames, (to.right - from.right) / frames,
                       (to.reverb - from.reverb) / frames, (to.chorus - from.chorus) / frames};
         bool sends = from.reverb > 0.0f || to.reverb > 0.0f || from.chorus > 0.0f || to.chorus > 0.0f;
-        bool alive = waiting         ? true
-                     : v->filtered ? sends ? RenderFrames<true, true>(v, &at, m, from, step)
-                                         : RenderFrames<true, false>(v, &at, m, from, step)
-                                 : sends ? RenderFrames<false, true>(v, &at, m, from, step)
-                                         : RenderFrames<false, false>(v, &at, m, from, step);
+        const Biquad& fs = v->filterStep;
+        int filter = !v->filtered ? NoFilter
+                     : fs.b0 != 0.0f || fs.b1 != 0.0f || fs.a1 != 0.0f || fs.a2 != 0.0f ? MovingFilter
+                                                                                        : FixedFilter;
+        bool alive = true;
+        if (waiting) alive = true;
+        else if (filter == NoFilter) alive = sends ? RenderFrames<NoFilter, true>(v, &at, m, from, step)
+                                                   : RenderFrames<NoFilter, false>(v, &at, m, from, step);
+        else if (filter == FixedFilter) alive = sends ? RenderFrames<FixedFilter, true>(v, &at, m, from, step)
+                                                      : RenderFrames<FixedFilter, false>(v, &at, m, from, step);
+        else alive = sends ? RenderFrames<MovingFilter, true>(v, &at, m, from, step)
+                           : RenderFrames<MovingFilter, false>(v, &at, m, from, step);
         buses->sentReverb = buses->sentReverb || from.reverb > 0.0f || to.reverb > 0.0f;
         buses->sentChorus = buses->sentChorus || from.chorus > 0.0f || to.chorus > 0.0f;
         v->gainLeft = to.left, v->gainRight = to.right, v->gainReverb = to.reverb, v->gainChorus = to.chorus;

@@ -109,13 +109,15 @@ struct VoiceSetup {
 bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channel);
 
 // Where a voice's frames go: the stereo mix and the effects' two mono
-// inputs (reverb and chorus). A voice whose send gains are 0 leaves its
-// effect input untouched; sent to says whether it added to one.
+// inputs (reverb and chorus), each taken only while open. A voice whose
+// send gains are 0 leaves the effect inputs untouched; sent says whether
+// it added to one.
 struct VoiceBuses {
     float* left;
     float* right;
     float* reverb;
     float* chorus;
+    bool reverbOpen, chorusOpen;
     bool sentReverb, sentChorus;
 };
 
