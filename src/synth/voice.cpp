@@ -10,6 +10,7 @@
 namespace {
 
 constexpr float Ln10 = 2.302585093f;
+constexpr float Log2Of10 = 3.321928095f;
 constexpr float Pi = 3.14159265358979f;
 constexpr float EnvelopeDecibels = 96.0f; // the volume envelope's range: level 0 is this far down
 constexpr float LfoBaseHz = 8.176f;      // 0 absolute cents
@@ -110,6 +111,10 @@ void UpdateControls(Voice* v, const ChannelControls& ch)
     v->panRight = sinf((pan + 500.0f) * (Pi / 2000.0f));
     v->filterCents = Gen(v, GenInitialFilterFc);
     v->filterQ = Gen(v, GenInitialFilterQ);
+    // The resonance peak stands q cB above the DC gain (0 cB is the flat,
+    // Butterworth response); the DC gain is q / 2 cB down.
+    v->halfInverseQ = 0.5f * exp2f(-(v->filterQ / 10.0f - 3.01f) / 20.0f * Log2Of10);
+    v->resonanceGain = exp2f(-v->filterQ / 400.0f * Log2Of10);
     v->modLfoToPitch = Gen(v, GenModLfoToPitch);
     v->vibLfoToPitch = Gen(v, GenVibLfoToPitch);
     v->modEnvToPitch = Gen(v, GenModEnvToPitch);
@@ -229,20 +234,17 @@ void MergeModulators(Voice* v, const SfModulator* mods, uint32_t count, uint32_t
 // in cB; false when the filter is wide open and can be left out. The
 // resonance lowers the gain at DC by half its height (10 dB of peak: 5 dB
 // down), so the peak stands half its height above unity.
-bool FilterCoefficients(Biquad* f, float cents, float q, float rate)
+bool FilterCoefficients(Biquad* f, float cents, const Voice* v, float rate)
 {
     float hz = LfoBaseHz * exp2f(cents / 1200.0f);
     float top = 0.45f * rate;
-    if (q < 1.0f && (cents >= 13500.0f || hz >= top)) return false;
+    if (v->filterQ < 1.0f && (cents >= 13500.0f || hz >= top)) return false;
     hz = Clamp(hz, 5.0f, top);
-    // The resonance peak stands q cB above the DC gain; 0 cB is the flat
-    // (Butterworth) response.
-    float qLinear = powf(10.0f, (q / 10.0f - 3.01f) / 20.0f);
     float w = 2.0f * Pi * hz / rate;
-    float alpha = sinf(w) / (2.0f * qLinear);
+    float alpha = sinf(w) * v->halfInverseQ;
     float cosw = cosf(w);
     float a0 = 1.0f + alpha;
-    float gain = powf(10.0f, -q / 400.0f);
+    float gain = v->resonanceGain;
     f->b0 = gain * (1.0f - cosw) / (2.0f * a0);
     f->b1 = gain * (1.0f - cosw) / a0;
     f->a1 = -2.0f * cosw / a0;
@@ -272,9 +274,12 @@ struct Gains {
 // coefficients that move across it.
 enum FilterMode { NoFilter, FixedFilter, MovingFilter };
 
+// What a chunk sends: nothing, to the reverb only, or to both effects.
+enum SendMode { NoSends, ReverbSend, BothSends };
+
 // The per-frame loop: interpolate, filter, ramp the gains, mix and send.
 // Returns false when a sample without loop has run out.
-template <int Filter, bool Sends>
+template <int Filter, int Sends>
 bool RenderFrames(Voice* v, VoiceBuses* buses, uint32_t n, Gains gain, const Gains& step)
 {
     float* left = buses->left;
@@ -318,10 +323,12 @@ bool RenderFrames(Voice* v, VoiceBuses* buses, uint32_t n, Gains gain, const Gai
         right[f] += y * gain.right;
         gain.left += step.left;
         gain.right += step.right;
-        if (Sends) {
+        if (Sends != NoSends) {
             reverb[f] += y * gain.reverb;
-            chorus[f] += y * gain.chorus;
             gain.reverb += step.reverb;
+        }
+        if (Sends == BothSends) {
+            chorus[f] += y * gain.chorus;
             gain.chorus += step.chorus;
         }
         position += increment;
@@ -461,7 +468,7 @@ void RenderVoice(Voice* v, const ChannelControls& channel, VoiceBuses* buses, ui
         if (filterCents != v->lastFilterCents || v->filterQ != v->lastFilterQ) {
             bool wasFiltered = v->filtered;
             v->lastFilterCents = filterCents, v->lastFilterQ = v->filterQ;
-            v->filtered = FilterCoefficients(&coefficients, filterCents, v->filterQ, outputRate);
+            v->filtered = FilterCoefficients(&coefficients, filterCents, v, outputRate);
             if (!v->filtered) v->z1 = v->z2 = 0.0f;
             if (!v->filtered || !wasFiltered) v->filter = coefficients;
             float frames = (float)m;
@@ -489,19 +496,22 @@ void RenderVoice(Voice* v, const ChannelControls& channel, VoiceBuses* buses, ui
         float frames = (float)m;
         Gains step = {(to.left - from.left) / frames, (to.right - from.right) / frames,
                       (to.reverb - from.reverb) / frames, (to.chorus - from.chorus) / frames};
-        bool sends = from.reverb > 0.0f || to.reverb > 0.0f || from.chorus > 0.0f || to.chorus > 0.0f;
+        int sends = from.chorus > 0.0f || to.chorus > 0.0f   ? BothSends
+                    : from.reverb > 0.0f || to.reverb > 0.0f ? ReverbSend
+                                                             : NoSends;
         const Biquad& fs = v->filterStep;
         int filter = !v->filtered ? NoFilter
                      : fs.b0 != 0.0f || fs.b1 != 0.0f || fs.a1 != 0.0f || fs.a2 != 0.0f ? MovingFilter
                                                                                         : FixedFilter;
-        bool alive = true;
-        if (waiting) alive = true;
-        else if (filter == NoFilter) alive = sends ? RenderFrames<NoFilter, true>(v, &at, m, from, step)
-                                                   : RenderFrames<NoFilter, false>(v, &at, m, from, step);
-        else if (filter == FixedFilter) alive = sends ? RenderFrames<FixedFilter, true>(v, &at, m, from, step)
-                                                      : RenderFrames<FixedFilter, false>(v, &at, m, from, step);
-        else alive = sends ? RenderFrames<MovingFilter, true>(v, &at, m, from, step)
-                           : RenderFrames<MovingFilter, false>(v, &at, m, from, step);
+        // One loop of the nine for the filter and the sends.
+        using Loop = bool (*)(Voice*, VoiceBuses*, uint32_t, Gains, const Gains&);
+        static constexpr Loop Loops[3][3] = {
+            {RenderFrames<NoFilter, NoSends>, RenderFrames<NoFilter, ReverbSend>, RenderFrames<NoFilter, BothSends>},
+            {RenderFrames<FixedFilter, NoSends>, RenderFrames<FixedFilter, ReverbSend>,
+             RenderFrames<FixedFilter, BothSends>},
+            {RenderFrames<MovingFilter, NoSends>, RenderFrames<MovingFilter, ReverbSend>,
+             RenderFrames<MovingFilter, BothSends>}};
+        bool alive = waiting || Loops[filter][sends](v, &at, m, from, step);
         buses->sentReverb = buses->sentReverb || from.reverb > 0.0f || to.reverb > 0.0f;
         buses->sentChorus = buses->sentChorus || from.chorus > 0.0f || to.chorus > 0.0f;
         v->gainLeft = to.left, v->gainRight = to.right, v->gainReverb = to.reverb, v->gainChorus = to.chorus;

@@ -77,6 +77,7 @@ struct Voice {
     float attenuation;  // cB
     float panLeft, panRight;
     float filterCents, filterQ;
+    float halfInverseQ, resonanceGain; // from filterQ: the filter's 1 / 2Q and its gain
     float modLfoToPitch, vibLfoToPitch, modEnvToPitch, modLfoToFilter, modEnvToFilter, modLfoToVolume;
     float reverbSend, chorusSend; // 0..1 of the voice's level
 
