@@ -5,10 +5,10 @@ and FluidSynth with its reverb on and off (its chorus off; this
 synthesizer's chorus stays on, as it is by default). The song: a minute of a
 band written with mido (piano chords, a string pad, bass, a brass line and
 the drums on channel 10, at the channels' power-on reverb send). Each figure
-is the best of three runs, timed as the processor time (user and system) the
+is the best of five runs, timed as the processor time (user and system) the
 program used, which the other work on a shared machine disturbs less than the
 clock, with the start-up of each program (timed on a song of one short note,
-best of three) taken off; figures are multiples of real time at 48 kHz.
+best of five) taken off; figures are multiples of real time at 48 kHz.
 
 usage: render_bench.py QFTOOL QFTOOL_EXE WORK_DIR   (in a Wine session, as
 scripts/wine-session.sh prepares one; QFTOOL_EXE may be - to leave it out)
@@ -61,12 +61,12 @@ def song(path, seconds):
 
 
 def best(command):
-    """The shortest of three runs of command, in seconds of processor time."""
+    """The shortest of five runs of command, in seconds of processor time."""
     def used():
         u = resource.getrusage(resource.RUSAGE_CHILDREN)
         return u.ru_utime + u.ru_stime
     times = []
-    for _ in range(3):
+    for _ in range(5):
         start = used()
         result = subprocess.run(command, capture_output=True)
         times.append(used() - start)
