@@ -48,6 +48,7 @@ void SynthSetReverb(Synth* synth, bool on);
 // The same for the chorus.
 void SynthSetChorus(Synth* synth, bool on);
 
-// The number of voices still sounding (0 once everything has died away).
+// The number of voices still sounding (0 once every note has died away;
+// the reverb's tail may sound on for a few seconds).
 // Called on the rendering thread, between SynthRender calls.
 uint32_t SynthSoundingVoices(const Synth* synth);

@@ -166,7 +166,7 @@ float EnvelopeValue(const Envelope& e)
 {
     if (e.length == UINT32_MAX || e.length == 0) return e.to;
     float x = (float)e.done / (float)e.length;
-    if (e.stage == EnvAttack && e.convexAttack) return Convex(x);
+    if (e.stage == EnvAttack && e.modulation) return Convex(x);
     return e.from + (e.to - e.from) * x;
 }
 
@@ -178,7 +178,7 @@ void AdvanceEnvelope(Envelope* e, uint32_t frames)
         frames -= step;
         if (e->done >= e->length) {
             EnterStage(e, e->stage == EnvRelease ? (uint8_t)EnvDone : (uint8_t)(e->stage + 1), e->to);
-            if (e->convexAttack) break;
+            if (e->modulation) break; // the rest of the chunk is not carried into the next stage
         }
     }
 }
@@ -429,7 +429,7 @@ bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channe
     me->decay = TimecentFrames(Gen(v, GenDecayModEnv) + Gen(v, GenKeynumToModEnvDecay) * keyOffset, rate, false);
     me->release = TimecentFrames(Gen(v, GenReleaseModEnv), rate, false);
     me->sustain = Clamp(1.0f - Gen(v, GenSustainModEnv) / 1000.0f, 0.0f, 1.0f);
-    me->convexAttack = true;
+    me->modulation = true;
     EnterStage(me, EnvDelay, 0.0f);
     v->modLfo.delay = TimecentFrames(Gen(v, GenDelayModLfo), rate, true);
     v->modLfo.step = LfoBaseHz * exp2f(Gen(v, GenFreqModLfo) / 1200.0f) / rate;

@@ -30,14 +30,17 @@ enum EnvelopeStage : uint8_t { EnvDelay, EnvAttack, EnvHold, EnvDecay, EnvSustai
 // stages linear in level (1 at 0 dB, 0 at -96 dB, the format's range: a
 // decay or release time is the time for 96 dB). The modulation envelope's
 // stages are in its 0..1 value; its attack rises along the format's convex
-// curve (fast at first), the others are linear.
+// curve (fast at first), the others are linear, and, as FluidSynth steps
+// it (so that a sweep lands where the fonts expect it), a stage that ends
+// inside a chunk hands over at the chunk's end and its shortest hold is
+// 1 ms.
 struct Envelope {
     uint8_t stage;
     uint32_t done, length;
     float from, to;
     uint32_t delay, attack, hold, decay, release; // frames; decay and release for the whole range
     float sustain;
-    bool convexAttack;
+    bool modulation; // the modulation envelope, with its convex attack and steps
 };
 
 struct Lfo {
