@@ -1,7 +1,8 @@
 // The synthesizer: MIDI short messages in, SoundFont voices rendered to the
-// sample, with a reverb and a chorus, as stereo float out. Portable; the render path takes no memory, no
-// lock and no file, and never waits, so an audio thread may call it. One
-// thread sends the messages, one thread renders (they may be the same).
+// sample, with a reverb and a chorus, as stereo float out. Portable; the
+// render path takes no memory, no lock and no file, and never waits, so an
+// audio thread may call it. One thread sends the messages, one thread
+// renders (they may be the same).
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,8 @@ constexpr int SynthMaxRate = 96000;
 constexpr uint32_t SynthMaxVoices = 256; // voices sounding at once; more steal the quietest
 
 // All memory the synthesizer will ever use is taken here, the effects'
-// delay lines included. nullptr when
-// sampleRate is outside 22050..96000 or memory is short. The font must
-// outlive the Synth.
+// delay lines included. nullptr when sampleRate is outside 22050..96000 or
+// memory is short. The font must outlive the Synth.
 Synth* CreateSynth(const SoundFont* font, int sampleRate);
 void DestroySynth(Synth* synth);
 
