@@ -10,3 +10,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# SSE2 arithmetic for every target (the flags given on the command line
+# stay as they are): x87 code is slower and keeps floats at a precision of
+# its own, and the synthesizer's denormal guard needs SSE.
+add_compile_options(-msse2 -mfpmath=sse)

@@ -11,13 +11,16 @@ list(APPEND QF_PORTABLE_SOURCES
   portable/formats/jianpu.cpp
   portable/formats/score_text.cpp
   portable/formats/midi_keys.cpp
+  portable/formats/midi_messages.cpp
   portable/formats/song_file.cpp
   portable/live/message_queue.cpp
   portable/live/live_device.cpp
   portable/live/device_seam.cpp
   portable/synth/soundfont.cpp
   portable/synth/voice.cpp
-  portable/synth/synth.cpp)
+  portable/synth/synth.cpp
+  portable/synth/reverb.cpp
+  portable/synth/chorus.cpp)
 # Files and GBK text through the C library and iconv; the Windows platform
 # gives the same on Windows.
 if(NOT WIN32)

@@ -9,7 +9,7 @@ else()
 endif()
 add_executable(qftool ${CMAKE_SOURCE_DIR}/src/qftool/qftool.cpp ${CMAKE_SOURCE_DIR}/src/qftool/song_file.cpp
                ${CMAKE_SOURCE_DIR}/src/qftool/song_commands.cpp ${CMAKE_SOURCE_DIR}/src/qftool/tool_output.cpp
-               ${CMAKE_SOURCE_DIR}/src/qftool/render.cpp ${QF_CONSOLE_SOURCE})
+               ${CMAKE_SOURCE_DIR}/src/qftool/render.cpp ${CMAKE_SOURCE_DIR}/src/qftool/render_midi.cpp ${QF_CONSOLE_SOURCE})
 target_link_libraries(qftool PRIVATE qfcore)
 if(WIN32)
   target_link_options(qftool PRIVATE -static -s)

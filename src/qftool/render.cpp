@@ -1,6 +1,8 @@
 // qftool render: the recording's key events become the MIDI messages that
-// playback in the program sends, each at its recorded time to the frame,
-// and the synthesizer renders them until the last release has died away.
+// playback in the program sends, each at its recorded time to the frame (a
+// MIDI file's messages are taken as they are, render_midi.cpp), and the
+// synthesizer renders them until the last release and the reverb have died
+// away.
 #include "qftool/render.h"
 
 #include <cctype>
@@ -31,8 +33,8 @@ struct RenderArguments {
     const char* input;
     const char* output;
     const char* soundFont;
-    bool hasKey, hasInstrument, hasBass, hasRate, hasTrack;
-    long long key, instrument, bass, rate, track;
+    bool hasKey, hasInstrument, hasBass, hasRate, hasTrack, hasReverb, hasChorus;
+    long long key, instrument, bass, rate, track, reverb, chorus;
 };
 
 bool ParseRenderArguments(int argc, char** argv, RenderArguments* a)
@@ -42,9 +44,10 @@ bool ParseRenderArguments(int argc, char** argv, RenderArguments* a)
     for (int i = 0; i < argc; i++) {
         const char* arg = argv[i];
         if (arg[0] == '-' && arg[1] == '-') {
-            const char* names[6] = {"--key", "--instrument", "--bass", "--sf2", "--rate", "--track"};
+            const char* names[8] = {"--key",  "--instrument", "--bass",   "--sf2",
+                                    "--rate", "--track",      "--reverb", "--chorus"};
             int which = -1;
-            for (int n = 0; n < 6; n++)
+            for (int n = 0; n < 8; n++)
                 if (strcmp(arg, names[n]) == 0) which = n;
             if (which < 0) {
                 ToolMessage("qftool: unknown option %s\n", arg);
@@ -77,9 +80,17 @@ bool ParseRenderArguments(int argc, char** argv, RenderArguments* a)
                 ok = !a->hasRate && ParseNumber(value, SynthMinRate, SynthMaxRate, &a->rate);
                 a->hasRate = true;
                 break;
-            default:
+            case 5:
                 ok = !a->hasTrack && ParseNumber(value, 1, 65535, &a->track);
                 a->hasTrack = true;
+                break;
+            case 6:
+                ok = !a->hasReverb && ParseNumber(value, 0, 1, &a->reverb);
+                a->hasReverb = true;
+                break;
+            default:
+                ok = !a->hasChorus && ParseNumber(value, 0, 1, &a->chorus);
+                a->hasChorus = true;
             }
             if (!ok) {
                 ToolMessage("qftool: bad or repeated option %s %s\n", arg, value);
@@ -94,17 +105,13 @@ bool ParseRenderArguments(int argc, char** argv, RenderArguments* a)
     }
     if (positional != 2) {
         ToolMessage("usage: qftool render FILE.qfi|SONG.mid OUT.wav [--key K] [--instrument P] [--bass 0|1] "
-                    "[--sf2 FILE] [--rate HZ] [--track N]\n");
+                    "[--sf2 FILE] [--rate HZ] [--track N] [--reverb 0|1] [--chorus 0|1]\n");
         return false;
     }
     return true;
 }
 
-// One MIDI message at its frame.
-struct TimedMessage {
-    uint64_t frame;
-    uint32_t message;
-};
+using TimedMessage = RenderMessage;
 
 struct MessageList {
     TimedMessage* items;
@@ -188,30 +195,39 @@ bool RenderInto(FILE* file, Synth* synth, const MessageList& list, uint32_t rate
     uint64_t lastFrame = list.count ? list.items[list.count - 1].frame : 0;
     uint64_t tailEnd = lastFrame + (uint64_t)MaxTailSeconds * rate;
     size_t next = 0;
-    bool cut = false;
+    bool cut = false, silent = false;
     uint64_t at = 0;
     for (;;) {
+        // At most half the synthesizer's queue a block: a block that would
+        // take more ends at the first message left for the next one.
+        uint32_t frames = BlockFrames, sent = 0;
         while (next < list.count && list.items[next].frame < at + BlockFrames) {
+            if (sent++ == SynthQueueSize / 2) {
+                frames = list.items[next].frame > at ? (uint32_t)(list.items[next].frame - at) : 1;
+                break;
+            }
             SynthShortMessage(synth, list.items[next].message, (uint32_t)(list.items[next].frame - at));
             next++;
         }
-        if (next == list.count && at > lastFrame && SynthSoundingVoices(synth) == 0) break;
+        if (next == list.count && at > lastFrame && SynthSoundingVoices(synth) == 0 && silent) break;
         if (!cut && at >= tailEnd) {
             // Still sounding long after the end: every channel ramps out now.
             for (uint32_t c = 0; c < 16; c++) SynthShortMessage(synth, 0xB0 | c | 120 << 8, 0);
             cut = true;
         }
-        SynthRender(synth, block, BlockFrames);
-        for (uint32_t i = 0; i < 2 * BlockFrames; i++) {
+        SynthRender(synth, block, frames);
+        silent = true;
+        for (uint32_t i = 0; i < 2 * frames; i++) {
             float x = block[i] * 32767.0f;
             long v = lrintf(x);
             v = v > 32767 ? 32767 : v < -32768 ? -32768 : v;
+            silent = silent && v == 0;
             PutLe(pcm + 2 * i, (uint32_t)v, 2);
         }
-        if (*dataBytes + sizeof pcm > MaxWavData) return false;
-        if (fwrite(pcm, 1, sizeof pcm, file) != sizeof pcm) return false;
-        *dataBytes += sizeof pcm;
-        at += BlockFrames;
+        if (*dataBytes + 4 * frames > MaxWavData) return false;
+        if (fwrite(pcm, 1, 4 * frames, file) != 4 * frames) return false;
+        *dataBytes += 4 * frames;
+        at += frames;
     }
     return true;
 }
@@ -242,20 +258,25 @@ int RenderCommand(int argc, char** argv)
     if (!ParseRenderArguments(argc, argv, &a)) return 1;
     char* output = PrepareOutput(a.output, &a.input, 1);
     if (!output) return 1;
-    // A MIDI file becomes key presses as import makes them, in the key
-    // given (else the song's own), and sounds in that key; a recording
-    // sounds in the key given, else its own.
-    SongOptions options = {a.hasTrack ? (uint32_t)a.track : AllTracks, !a.hasKey, (int32_t)a.key, a.hasTrack};
-    RecordingFileData data;
-    if (!ReadSong(a.input, options, false, &data)) {
+    uint32_t rate = a.hasRate ? (uint32_t)a.rate : DefaultRate;
+    MessageList list = {nullptr, 0, 0};
+    // A MIDI file sounds as it is; a recording sounds in the key given,
+    // else its own.
+    MidiRenderResult midi = ReadMidiRender(a.input, a.hasTrack ? (uint32_t)a.track : 0, rate, &list.items, &list.count);
+    if (midi == MidiRenderRead && (a.hasKey || a.hasInstrument || a.hasBass)) {
+        ToolMessage("qftool: %s is a MIDI file: --key, --instrument and --bass are for recordings\n", a.input);
+        midi = MidiRenderFailed;
+    }
+    RecordingFileData data = {nullptr, 0, DefaultKeyId, false};
+    SongOptions options = {AllTracks, false, (int32_t)a.key, a.hasTrack};
+    if (midi == MidiRenderFailed || (midi == MidiRenderNotMidi && !ReadSong(a.input, options, false, &data))) {
+        free(list.items);
         free(output);
         return 1;
     }
     int32_t keyId = a.hasKey ? (int32_t)a.key : (int32_t)data.keyId;
-    uint32_t rate = a.hasRate ? (uint32_t)a.rate : DefaultRate;
     bool bass = a.hasBass ? a.bass != 0 : data.autoBass;
     int status = 1;
-    MessageList list = {nullptr, 0, 0};
     SoundFont font;
     memset(&font, 0, sizeof font);
     Synth* synth = nullptr;
@@ -264,7 +285,8 @@ int RenderCommand(int argc, char** argv)
     FILE* fontFile = nullptr;
     if (!IsKeyId(keyId)) {
         ToolMessage("qftool: key %lld is none of the 24 keys (1297..1332)\n", a.hasKey ? a.key : (long long)data.keyId);
-    } else if (!BuildMessages(data, keyId, a.hasInstrument ? (uint32_t)a.instrument : 0, bass, rate, &list)) {
+    } else if (midi == MidiRenderNotMidi &&
+               !BuildMessages(data, keyId, a.hasInstrument ? (uint32_t)a.instrument : 0, bass, rate, &list)) {
         ToolMessage("qftool: out of memory\n");
     } else if (list.count && list.items[list.count - 1].frame * 4 > MaxWavData) {
         ToolMessage("qftool: %s is too long for a WAV file\n", a.input);
@@ -277,6 +299,8 @@ int RenderCommand(int argc, char** argv)
     } else if (!(synth = CreateSynth(&font, (int)rate))) {
         ToolMessage("qftool: out of memory\n");
     } else {
+        SynthSetReverb(synth, !a.hasReverb || a.reverb != 0);
+        SynthSetChorus(synth, !a.hasChorus || a.chorus != 0);
         char* tempPath = nullptr;
         FILE* out = CreateFileBeside(output, &tempPath);
         if (!out) {

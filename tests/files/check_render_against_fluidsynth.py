@@ -5,12 +5,27 @@ chords written as key events, exported with `qftool export` and rendered by
 render` from the recording. Every note's pitch agrees within 5 cents (and is
 the note it should be), and its onset, measured from the time each renderer
 was given (the recording's milliseconds; the MIDI file's ticks), within 1 ms.
+
+Then the sound: a MIDI file (two tracks, the tempo changing on the way) of
+a note of each program in SOUNDS at velocities 40 and 110 (pans, a bend over
+an RPN-0 range of 12 semitones, drums), rendered as it is by both without
+reverb and chorus. After one overall level offset (the median difference),
+each side of each note is within 1.5 dB of FluidSynth's, each third-octave
+band of the note while held within 3 dB (bands within 30 dB of its
+strongest), each quick onset (50 to 20 dB below its peak within 5 ms) up to
+2.5 ms earlier (FluidSynth starts a note a 64-frame block late) and the bent
+note 700.05 cents above FluidSynth's unbent one (FluidSynth's own bend falls
+0.8 % short: it reads the range out of 128). FluidSynth 2.3.1 applies no
+velocity-to-cutoff modulator of its own (measured); it renders a copy of the
+font in which each zone without one carries the format's default.
+
 Then the command's failures: status 1, a message, and no file.
 
 usage: check_render_against_fluidsynth.py QFTOOL WORK_DIR
 """
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import wave
@@ -108,7 +123,8 @@ def compare(name, chord_size):
     qfi, mid, ours, theirs = (path(name + ext) for ext in (".qfi", ".mid", ".wav", "-fluidsynth.wav"))
     result = run(QFTOOL, "export", qfi, mid)
     check(result.returncode == 0, "qftool export %s: %s" % (name, result.stderr))
-    # Without its reverb and chorus: this synthesizer has neither.
+    # Without FluidSynth's reverb and chorus; with this synthesizer's own
+    # (the default), whose tail the file's length allows for.
     result = run("fluidsynth", "-ni", "-R", "0", "-C", "0", "-r", str(FLUID_RATE), "-F", theirs, FONT, mid)
     check(result.returncode == 0 and os.path.exists(theirs), "fluidsynth renders %s: %s" % (name, result.stderr))
     # No --sf2: the tool finds the system's General MIDI font itself.
@@ -152,6 +168,146 @@ chords += "".join("%d 257 c0%02x0001 0\n" % (delay, scan) for delay, scan in ((1
 result = run(QFTOOL, "write", path("chords.qfi"), "--key", "1301", stdin=chords)
 check(result.returncode == 0, "qftool write chords: %s" % result.stderr)
 compare("chords", 3)
+
+# The sound of a MIDI file as it is: (what, program, key, channel, controller 10, bent).
+SOUNDS = [("piano", 0, 60, 0, 64, 0), ("piano low", 0, 36, 0, 64, 0), ("piano at pan 96", 0, 60, 1, 96, 0),
+          ("piano bent", 0, 60, 2, 64, 7), ("electric piano", 4, 64, 0, 64, 0), ("vibraphone", 11, 72, 0, 64, 0),
+          ("church organ", 19, 60, 0, 64, 0), ("clean guitar, resonant", 27, 55, 0, 64, 0),
+          ("fingered bass", 33, 40, 0, 64, 0), ("synth bass 1, resonant", 38, 40, 0, 64, 0),
+          ("synth bass 2, resonant", 39, 45, 0, 64, 0), ("violin", 40, 67, 0, 64, 0),
+          ("strings, a stereo pair", 48, 60, 0, 64, 0), ("synth strings 1, a stereo pair", 50, 60, 0, 64, 0),
+          ("synth strings 1 at pan 127", 50, 60, 1, 127, 0), ("voice oohs, resonant", 53, 60, 0, 64, 0),
+          ("trumpet", 56, 67, 0, 64, 0), ("oboe at pan 32, its own pan modulator", 68, 72, 1, 32, 0),
+          ("flute", 73, 79, 0, 64, 0), ("saw lead", 81, 60, 0, 64, 0), ("halo pad, resonant", 94, 60, 0, 64, 0),
+          ("sweep pad", 95, 60, 0, 64, 0), ("goblins", 101, 60, 0, 64, 0), ("reverse cymbal", 119, 60, 0, 64, 0),
+          ("helicopter", 125, 60, 0, 64, 0), ("kick", 0, 36, 9, 64, 0), ("snare", 0, 38, 9, 64, 0),
+          ("closed hi-hat", 0, 42, 9, 64, 0), ("open hi-hat", 0, 46, 9, 64, 0), ("crash", 0, 49, 9, 64, 0)]
+
+
+def write_sounds(mid):
+    """Track 1: 500000 us a quarter, 750000 from the 17th note on; track 2:
+    the notes, 3 s apart, each held 1 s. Returns (what, velocity, s, key)."""
+    change = 16 * 3.0
+    ticks = lambda s: round(s * 960 if s <= change else change * 960 + (s - change) * 640)
+    conductor = mido.MidiTrack([mido.MetaMessage("set_tempo", tempo=500000, time=0),
+                                mido.MetaMessage("set_tempo", tempo=750000, time=ticks(change))])
+    timed, notes = [], []
+    for i, (what, program, key, channel, pan, bend) in enumerate(s for s in SOUNDS for _ in (0, 1)):
+        t, velocity = 0.5 + 3.0 * i, (40, 110)[i % 2]
+        setup = [("control_change", dict(control=10, value=pan)), ("program_change", dict(program=program))]
+        if bend:  # RPN 0 to 12 semitones, then the wheel 7 of them up
+            setup += [("control_change", dict(control=c, value=v)) for c, v in ((101, 0), (100, 0), (6, 12), (38, 0))]
+            setup.append(("pitchwheel", dict(pitch=round(8192 * bend / 12))))
+        timed += [(ticks(t - 0.3), mido.Message(kind, channel=channel, **a)) for kind, a in setup]
+        timed += [(ticks(t), mido.Message("note_on", channel=channel, note=key, velocity=velocity)),
+                  (ticks(t + 1), mido.Message("note_off", channel=channel, note=key))]
+        notes.append((what, velocity, t, key + bend))
+    track, last = mido.MidiTrack(), 0
+    for tick, message in sorted(timed, key=lambda e: e[0]):
+        track.append(message.copy(time=tick - last))
+        last = tick
+    song = mido.MidiFile(type=1, ticks_per_beat=480)
+    song.tracks += [conductor, track]
+    song.save(mid)
+    return notes
+
+
+def with_velocity_to_cutoff(font, out):
+    """A copy of the font in which each instrument zone without a velocity-to-
+    cutoff modulator (nor one in its global zone) has the format's default."""
+    data = open(font, "rb").read()
+
+    def chunks(at, end):
+        while at + 8 <= end:
+            size = struct.unpack("<I", data[at + 4:at + 8])[0]
+            yield data[at:at + 4], at + 8, size
+            at += 8 + size + (size & 1)
+    start, size = next((o, n) for c, o, n in chunks(12, len(data)) if data[o:o + 4] == b"pdta")
+    order = [(c, data[o:o + n]) for c, o, n in chunks(start + 4, start + size)]
+    part = dict(order)
+    records = lambda name, n: [part[name][i:i + n] for i in range(0, len(part[name]), n)]
+    bags = [struct.unpack("<HH", b) for b in records(b"ibag", 4)]
+    mods, gens = records(b"imod", 10), [struct.unpack("<Hh", g) for g in records(b"igen", 4)]
+    firsts = [struct.unpack("<H", i[20:22])[0] for i in records(b"inst", 22)]
+    to_cutoff = lambda z: any(m[0] == 2 and m[2:4] == b"\x08\0" for m in mods[bags[z][1]:bags[z + 1][1]])
+    new_bags, new_mods = [], []
+    for first, end in zip(firsts, firsts[1:]):
+        sampled = [any(g == 53 for g, _ in gens[bags[z][0]:bags[z + 1][0]]) for z in range(first, end)]
+        covered = end > first and not sampled[0] and to_cutoff(first)
+        for z, has_sample in zip(range(first, end), sampled):
+            new_bags.append(struct.pack("<HH", bags[z][0], len(new_mods)))
+            new_mods += mods[bags[z][1]:bags[z + 1][1]]
+            if has_sample and not covered and not to_cutoff(z):
+                new_mods.append(struct.pack("<HHhHH", 0x0502, 8, -2400, 0, 0))
+    part[b"ibag"] = b"".join(new_bags) + struct.pack("<HH", bags[-1][0], len(new_mods))
+    part[b"imod"] = b"".join(new_mods) + bytes(10)
+    body = b"pdta" + b"".join(c + struct.pack("<I", len(part[c])) + part[c] for c, _ in order)
+    riff = data[12:start - 8] + b"LIST" + struct.pack("<I", len(body)) + body + data[start + size:]
+    with open(out, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + len(riff)) + b"sfbk" + riff)
+
+
+class Stereo(Sound):
+    """A WAV file's two sides (x; 16-bit or float), and their sum as a Sound."""
+
+    def __init__(self, path):
+        data, at, bits = open(path, "rb").read(), 12, 16
+        while data[at:at + 4] != b"data":
+            bits = struct.unpack("<H", data[at + 22:at + 24])[0] if data[at:at + 4] == b"fmt " else bits
+            at += 8 + struct.unpack("<I", data[at + 4:at + 8])[0]
+        body = data[at + 8:at + 8 + struct.unpack("<I", data[at + 4:at + 8])[0]]
+        self.x = (np.frombuffer(body, "<f4") if bits == 32 else np.frombuffer(body, "<i2") / 32768.0).reshape(-1, 2)
+        self.signal, self.rate = self.x.sum(axis=1), RATE
+
+    def level(self, t):  # dB of each side over the note and its release
+        return 10 * np.log10((self.x[int(t * RATE):int((t + 1.5) * RATE)] ** 2).mean(axis=0) + 1e-20)
+
+    def bands(self, t, edges):  # dB of the third-octave bands while held, both sides' energy
+        part = self.x[int(t * RATE):int((t + 1) * RATE)]
+        energy = sum(np.abs(np.fft.rfft(part[:, c] * np.hanning(len(part)))) ** 2 for c in (0, 1))
+        f = np.fft.rfftfreq(len(part), 1 / RATE)
+        return np.array([10 * np.log10(energy[(f >= lo) & (f < hi)].sum() + 1e-20) for lo, hi in zip(edges, edges[1:])])
+
+    def start(self, due):  # where it first reaches 50 dB below its peak, and the time from there to 20 dB below
+        window = np.abs(self.signal[int((due - 0.01) * RATE):int((due + 1) * RATE)])
+        first, steep = (int(np.argmax(window > 10 ** (-db / 20) * window.max())) for db in (50, 20))
+        return due - 0.01 + first / RATE, (steep - first) / RATE
+
+
+def compare_sounds():
+    mid, ours, theirs, font = (path(n) for n in ("sounds.mid", "sounds.wav", "sounds-fluidsynth.wav", "font.sf2"))
+    notes = write_sounds(mid)
+    with_velocity_to_cutoff(FONT, font)
+    result = run("fluidsynth", "-ni", "-R", "0", "-C", "0", "-r", str(RATE), "-o", "audio.file.format=float",
+                 "-F", theirs, font, mid)
+    check(result.returncode == 0 and os.path.exists(theirs), "fluidsynth renders the sounds: %s" % result.stderr)
+    result = run(QFTOOL, "render", mid, ours, "--reverb", "0", "--chorus", "0")
+    check(result.returncode == 0 and result.stderr == "", "qftool render of the sounds: %s" % result.stderr)
+    if failures:
+        return
+    q, f = Stereo(ours), Stereo(theirs)
+    edges = [50 * 2 ** (i / 3) for i in range(29)]  # 50 Hz to 16 kHz
+    levels = [(q.level(t), f.level(t)) for _, _, t, _ in notes]
+    offset = np.median([lq[c] - lf[c] for lq, lf in levels for c in (0, 1) if lf[c] > max(lf) - 30])
+    piano = f.pitch(notes[1][2], hz(60))
+    for (what, velocity, t, key), (lq, lf) in zip(notes, levels):
+        name = "%s at velocity %d" % (what, velocity)
+        for c in (0, 1):  # a side 30 dB down is a hard pan's leak
+            check(lf[c] < max(lf) - 30 or abs(lq[c] - lf[c] - offset) <= 1.5,
+                  "%s: side %d %.1f dB from FluidSynth's" % (name, c, lq[c] - lf[c] - offset))
+        bq, bf = q.bands(t, edges), f.bands(t, edges)
+        for lo, dq, df in zip(edges, bq, bf):
+            check(df < bf.max() - 30 or abs(dq - df - offset) <= 3,
+                  "%s: the band at %.0f Hz %.1f dB from FluidSynth's" % (name, lo, dq - df - offset))
+        (start_q, _), (start_f, attack) = q.start(t), f.start(t)
+        check(attack >= 0.005 or 0 <= start_f - start_q <= 0.0025,
+              "%s: starts %.2f ms before FluidSynth's" % (name, (start_f - start_q) * 1000))
+        if what == "piano bent":
+            check(abs(cents(q.pitch(t, hz(key)), piano) - 700.05) <= 5, "%s: %.2f Hz" % (name, q.pitch(t, hz(key))))
+    print("%d notes compared with FluidSynth, overall level offset %.2f dB" % (len(notes), offset))
+
+
+compare_sounds()
 
 # Failures: status 1, a message naming the problem, and no file written.
 with open(FONT, "rb") as f:

@@ -1,10 +1,12 @@
-// Fuzz target: the MIDI file reader on any bytes, and the conversion of what
+// Fuzz target: the MIDI file readers on any bytes (its notes, and its timed
+// messages at a rate taken from the input), and the conversion of the notes
 // it accepts into key presses, in the song's own key and in one other; the
 // song reader's track list and choice; the same bytes as a jianpu score.
 #include <cstdlib>
 
 #include "portable/formats/midi_import.h"
 #include "portable/formats/midi_keys.h"
+#include "portable/formats/midi_messages.h"
 #include "portable/formats/song_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -18,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FreeSongFile(&read);
     ReadSongImage(data, size, "f", SongFromScore, options, nullptr, nullptr, &read);
     FreeSongFile(&read);
+    MidiMessageSong messages;
+    if (ReadMidiMessages(data, size, size % 2 ? 96000 : 22050, &messages, message, sizeof message))
+        FreeMidiMessages(&messages);
     if (!ParseMidiFile(data, size, &song, message, sizeof message)) return 0;
     int32_t keys[2] = {ChooseSongKey(song, AllTracks), 1314};
     for (int32_t keyId : keys) {

@@ -166,27 +166,42 @@ constexpr uint16_t ModCurveSwitch = 3 << 10;
 
 // The default modulators of the format (its section 8.4). The pitch wheel's
 // range is read as semitones out of 127, so 12700 cents give 100 cents a
-// semitone. The velocity to filter modulator lowers the cutoff of notes
-// softer than 64 (its amount source is a switch), by up to two octaves for
-// the softest; fonts that switch it off name it with that amount source.
+// semitone. Velocity lowers the cutoff along one continuous curve, by up to
+// two octaves for the softest notes (the later revision of the format; the
+// first one adds a switch at 64 as its amount source, which contradicts its
+// own text). Controller 10 spans the pan range once: 0 hard left, 32 halfway
+// to the left, 64 in the middle, 127 right.
 constexpr int DefaultModulatorCount = 10;
 inline constexpr SfModulator DefaultModulators[DefaultModulatorCount] = {
     {ModSourceVelocity | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},
-    {ModSourceVelocity | ModSourceNegative, GenInitialFilterFc, -2400,
-     ModSourceVelocity | ModSourceNegative | ModCurveSwitch, 0},
+    {ModSourceVelocity | ModSourceNegative | ModCurveConcave, GenInitialFilterFc, -2400, 0, 0},
     {ModSourceChannelPressure, GenVibLfoToPitch, 50, 0, 0},
     {ModSourceCc | 1, GenVibLfoToPitch, 50, 0, 0},
     {ModSourceCc | 7 | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},
-    {ModSourceCc | 10 | ModSourceBipolar, GenPan, 1000, 0, 0},
+    {ModSourceCc | 10 | ModSourceBipolar, GenPan, 500, 0, 0},
     {ModSourceCc | 11 | ModSourceNegative | ModCurveConcave, GenInitialAttenuation, 960, 0, 0},
     {ModSourceCc | 91, GenReverbEffectsSend, 200, 0, 0},
     {ModSourceCc | 93, GenChorusEffectsSend, 200, 0, 0},
     {ModSourcePitchWheel | ModSourceBipolar, GenPitch, 12700, ModSourceBendRange, 0},
 };
 
+// A velocity-to-cutoff modulator in either of the format's forms: a
+// unipolar velocity source of any curve to the initial cutoff, with no
+// amount source or a velocity switch as its amount source. Fonts name the
+// default one this way to switch it off (amount 0) or replace it.
+constexpr bool IsVelocityToCutoff(const SfModulator& m)
+{
+    return (m.source & (0x7F | ModSourceCc | ModSourceBipolar)) == ModSourceVelocity &&
+           m.destination == GenInitialFilterFc &&
+           (m.amountSource == ModSourceNone ||
+            (m.amountSource & (0x7F | ModSourceCc | ModSourceBipolar | 0xFC00)) == (ModSourceVelocity | ModCurveSwitch));
+}
+
 // True when two modulators are the same in the format's sense (source,
-// destination and amount source alike): a later one replaces the earlier.
+// destination and amount source alike; velocity-to-cutoff ones whatever
+// their form): a later one replaces the earlier.
 constexpr bool SameModulator(const SfModulator& a, const SfModulator& b)
 {
-    return a.source == b.source && a.destination == b.destination && a.amountSource == b.amountSource;
+    return (a.source == b.source && a.destination == b.destination && a.amountSource == b.amountSource) ||
+           (IsVelocityToCutoff(a) && IsVelocityToCutoff(b));
 }

@@ -1,5 +1,5 @@
-// The synthesizer: the message queue, the 16 channels, the voices and the
-// mix with its soft limit.
+// The synthesizer: the message queue, the 16 channels, the voices, the
+// effects they send to and the mix with its soft limit.
 #include "portable/synth/synth.h"
 
 #include <atomic>
@@ -8,17 +8,18 @@
 #include <cstring>
 #include <new>
 
+#include "portable/synth/chorus.h"
+#include "portable/synth/denormals.h"
+#include "portable/synth/reverb.h"
 #include "portable/synth/voice.h"
-
-#if defined(__SSE__) || defined(_M_X64)
-#include <xmmintrin.h>
-#define QF_SYNTH_FLUSH_DENORMALS 1
-#endif
 
 namespace {
 
 constexpr uint32_t SpareVoices = 64;       // room for voices still ramping out after a steal
 constexpr float KillSeconds = 0.004f;      // a cut voice ramps out in 4 ms
+constexpr float EffectOffSeconds = 0.05f;  // an effect's tail fades this fast when it is switched off
+constexpr uint8_t PowerOnReverb = 40;      // controller 91 as GS sets it at power-on
+constexpr uint8_t PowerOnChorus = 0;       // controller 93
 constexpr float MasterGain = 0.5f;
 constexpr float LimitKnee = 0.8f;          // the output is untouched below this
 constexpr int PercussionChannel = 9;
@@ -59,6 +60,12 @@ struct Synth {
     PendingMessage pending[SynthQueueSize];
     uint32_t pendingFirst, pendingCount;
     float left[ControlFrames], right[ControlFrames];
+    float reverbInput[ControlFrames], chorusInput[ControlFrames];
+    Reverb reverb;
+    Chorus chorus;
+    float* effectsMemory;
+    bool reverbOn, chorusOn;        // as the rendering thread last took them
+    std::atomic<bool> reverbWanted, chorusWanted; // as SynthSetReverb and SynthSetChorus last asked
 };
 
 namespace {
@@ -78,6 +85,8 @@ void ResetControllers(Channel* c)
     ChannelControls& k = c->controls;
     k.cc[1] = 0;
     k.cc[11] = 127;
+    k.cc[91] = PowerOnReverb;
+    k.cc[93] = PowerOnChorus;
     for (int i = 64; i <= 69; i++) k.cc[i] = 0;
     k.pitchBend = 8192;
     k.pressure = 0;
@@ -93,10 +102,19 @@ void ReleaseSustained(Synth* s, int channel)
     }
 }
 
+// Cuts the channel's voices short; when that leaves nothing else sounding,
+// the effects' tails ramp out with them ("quiet now").
 void KillChannel(Synth* s, int channel)
 {
+    bool others = false;
     for (uint32_t i = 0; i < s->slots; i++) {
-        if (s->voices[i].channel == channel) KillVoice(&s->voices[i], s->killFrames);
+        Voice* v = &s->voices[i];
+        if (v->channel == channel) KillVoice(v, s->killFrames);
+        others = others || v->state == VoicePlaying || v->state == VoiceReleased;
+    }
+    if (!others) {
+        FadeReverb(&s->reverb, s->killFrames);
+        FadeChorus(&s->chorus, s->killFrames);
     }
 }
 
@@ -292,6 +310,18 @@ Synth* CreateSynth(const SoundFont* font, int sampleRate)
         delete s;
         return nullptr;
     }
+    size_t reverbFloats = ReverbFloats(sampleRate), chorusFloats = ChorusFloats(sampleRate);
+    s->effectsMemory = (float*)calloc(reverbFloats + chorusFloats, sizeof(float));
+    if (!s->effectsMemory) {
+        free(s->voices);
+        delete s;
+        return nullptr;
+    }
+    InitReverb(&s->reverb, sampleRate, s->effectsMemory);
+    InitChorus(&s->chorus, sampleRate, s->effectsMemory + reverbFloats);
+    s->reverbOn = s->chorusOn = true;
+    s->reverbWanted.store(true);
+    s->chorusWanted.store(true);
     s->font = font;
     s->rate = (float)sampleRate;
     s->killFrames = (uint32_t)(KillSeconds * (float)sampleRate);
@@ -310,6 +340,7 @@ void DestroySynth(Synth* synth)
 {
     if (!synth) return;
     free(synth->voices);
+    free(synth->effectsMemory);
     delete synth;
 }
 
@@ -321,14 +352,22 @@ void SynthShortMessage(Synth* synth, uint32_t message, uint32_t frame)
     synth->queueWrite.store(write + 1, std::memory_order_release);
 }
 
+void SynthSetReverb(Synth* synth, bool on) { synth->reverbWanted.store(on, std::memory_order_relaxed); }
+
+void SynthSetChorus(Synth* synth, bool on) { synth->chorusWanted.store(on, std::memory_order_relaxed); }
+
 void SynthRender(Synth* synth, float* stereo, uint32_t frames)
 {
-#ifdef QF_SYNTH_FLUSH_DENORMALS
-    unsigned int savedCsr = _mm_getcsr();
-    _mm_setcsr(savedCsr | 0x8040); // flush to zero, denormals are zero
-#endif
+    uint32_t savedCsr = BeginFlushDenormals();
     Synth* s = synth;
     TakeQueue(s);
+    bool reverbOn = s->reverbWanted.load(std::memory_order_relaxed);
+    bool chorusOn = s->chorusWanted.load(std::memory_order_relaxed);
+    uint32_t offFrames = (uint32_t)(EffectOffSeconds * s->rate);
+    if (s->reverbOn && !reverbOn) FadeReverb(&s->reverb, offFrames);
+    if (s->chorusOn && !chorusOn) FadeChorus(&s->chorus, offFrames);
+    s->reverbOn = reverbOn;
+    s->chorusOn = chorusOn;
     uint32_t done = 0;
     while (done < frames) {
         // The messages due now, then frames up to the next message or the
@@ -345,10 +384,15 @@ void SynthRender(Synth* synth, float* stereo, uint32_t frames)
             n = (uint32_t)(s->pending[s->pendingFirst].frame - s->now);
         memset(s->left, 0, n * sizeof(float));
         memset(s->right, 0, n * sizeof(float));
+        memset(s->reverbInput, 0, n * sizeof(float));
+        memset(s->chorusInput, 0, n * sizeof(float));
+        VoiceBuses buses = {s->left, s->right, s->reverbInput, s->chorusInput, s->reverbOn, s->chorusOn, false, false};
         for (uint32_t i = 0; i < s->slots; i++) {
             Voice* v = &s->voices[i];
-            if (v->state != VoiceFree) RenderVoice(v, s->channels[v->channel].controls, s->left, s->right, n, s->rate);
+            if (v->state != VoiceFree) RenderVoice(v, s->channels[v->channel].controls, &buses, n, s->rate);
         }
+        RunReverb(&s->reverb, buses.sentReverb ? s->reverbInput : nullptr, s->left, s->right, n);
+        RunChorus(&s->chorus, buses.sentChorus ? s->chorusInput : nullptr, s->left, s->right, n);
         float* out = stereo + 2 * (size_t)done;
         for (uint32_t f = 0; f < n; f++) {
             out[2 * f] = SoftLimit(s->left[f] * MasterGain);
@@ -357,9 +401,7 @@ void SynthRender(Synth* synth, float* stereo, uint32_t frames)
         done += n;
         s->now += n;
     }
-#ifdef QF_SYNTH_FLUSH_DENORMALS
-    _mm_setcsr(savedCsr);
-#endif
+    EndFlushDenormals(savedCsr);
 }
 
 uint32_t SynthSoundingVoices(const Synth* synth)

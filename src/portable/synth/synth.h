@@ -1,7 +1,8 @@
 // The synthesizer: MIDI short messages in, SoundFont voices rendered to the
-// sample as stereo float out. Portable; the render path takes no memory, no
-// lock and no file, and never waits, so an audio thread may call it. One
-// thread sends the messages, one thread renders (they may be the same).
+// sample, with a reverb and a chorus, as stereo float out. Portable; the
+// render path takes no memory, no lock and no file, and never waits, so an
+// audio thread may call it. One thread sends the messages, one thread
+// renders (they may be the same).
 #pragma once
 
 #include <cstdint>
@@ -14,9 +15,9 @@ constexpr int SynthMinRate = 22050;
 constexpr int SynthMaxRate = 96000;
 constexpr uint32_t SynthMaxVoices = 256; // voices sounding at once; more steal the quietest
 
-// All memory the synthesizer will ever use is taken here. nullptr when
-// sampleRate is outside 22050..96000 or memory is short. The font must
-// outlive the Synth.
+// All memory the synthesizer will ever use is taken here, the effects'
+// delay lines included. nullptr when sampleRate is outside 22050..96000 or
+// memory is short. The font must outlive the Synth.
 Synth* CreateSynth(const SoundFont* font, int sampleRate);
 void DestroySynth(Synth* synth);
 
@@ -30,9 +31,24 @@ constexpr uint32_t SynthQueueSize = 4096;
 void SynthShortMessage(Synth* synth, uint32_t message, uint32_t frame);
 
 // Renders frames of interleaved stereo float (L, R) into stereo, overwriting
-// it. Real-time safe.
+// it. Real-time safe. Each voice feeds the reverb and the chorus by its
+// sends: generators 15 and 16 with controllers 93 and 91 through the
+// format's default modulators (every channel starts, and controller 121
+// resets it, at reverb 40 and chorus 0, as GS does). Controllers 120 and
+// 123 that leave no note sounding silence the effects' tails too.
 void SynthRender(Synth* synth, float* stereo, uint32_t frames);
 
-// The number of voices still sounding (0 once everything has died away).
+// Switches the reverb on (as a synthesizer starts) or off. Off, its tail
+// fades out within 50 ms and it adds nothing more; on again, it takes the
+// sends from the next block. May be called from any thread (the program's
+// menu item, for one); it takes effect at the start of the next SynthRender
+// and takes no memory.
+void SynthSetReverb(Synth* synth, bool on);
+
+// The same for the chorus.
+void SynthSetChorus(Synth* synth, bool on);
+
+// The number of voices still sounding (0 once every note has died away;
+// the reverb's tail may sound on for a few seconds).
 // Called on the rendering thread, between SynthRender calls.
 uint32_t SynthSoundingVoices(const Synth* synth);

@@ -1,6 +1,7 @@
 // The voice: generators and modulators at the note's start, then per chunk
 // of at most ControlFrames the envelopes, LFOs, pitch and filter, and per
-// frame the 4-point interpolation, the biquad and the gain ramp.
+// frame the 4-point interpolation, the biquad and the gain ramps into the
+// mix and the effects' inputs.
 #include "portable/synth/voice.h"
 
 #include <cmath>
@@ -9,8 +10,9 @@
 namespace {
 
 constexpr float Ln10 = 2.302585093f;
+constexpr float Log2Of10 = 3.321928095f;
 constexpr float Pi = 3.14159265358979f;
-constexpr float SilentLevel = 0.04f;     // volume envelope level of -96 dB: the voice is over
+constexpr float EnvelopeDecibels = 96.0f; // the volume envelope's range: level 0 is this far down
 constexpr float LfoBaseHz = 8.176f;      // 0 absolute cents
 constexpr float MaxRatio = 64.0f;        // sample points per output frame at most
 constexpr float AttenuationFactor = 0.4f;
@@ -40,6 +42,9 @@ float Concave(float x)
     float y = -(400.0f / 960.0f) * log10f(1.0f - x);
     return y > 1.0f ? 1.0f : y;
 }
+
+// The convex curve: 1 at 1, 0 at 0, rising fast at first.
+float Convex(float x) { return x <= 0.0f ? 0.0f : 1.0f - Concave(1.0f - x); }
 
 // A modulator source mapped through its direction, polarity and curve.
 float SourceValue(uint16_t source, const Voice* v, const ChannelControls& ch)
@@ -74,13 +79,13 @@ mapped:
         if (curve == 3) return y >= 0.0f ? 1.0f : -1.0f;
         float magnitude = y < 0.0f ? -y : y;
         if (curve == 1) magnitude = Concave(magnitude);
-        else if (curve == 2) magnitude = 1.0f - Concave(1.0f - magnitude);
+        else if (curve == 2) magnitude = Convex(magnitude);
         return y < 0.0f ? -magnitude : magnitude;
     }
     float x = Clamp(raw / top, 0.0f, 1.0f);
     if (negative) x = 1.0f - x;
     if (curve == 1) return Concave(x);
-    if (curve == 2) return 1.0f - Concave(1.0f - x);
+    if (curve == 2) return Convex(x);
     if (curve == 3) return x >= 0.5f ? 1.0f : 0.0f;
     return x;
 }
@@ -106,16 +111,25 @@ void UpdateControls(Voice* v, const ChannelControls& ch)
     v->panRight = sinf((pan + 500.0f) * (Pi / 2000.0f));
     v->filterCents = Gen(v, GenInitialFilterFc);
     v->filterQ = Gen(v, GenInitialFilterQ);
+    // The resonance peak stands q cB above the DC gain (0 cB is the flat,
+    // Butterworth response); the DC gain is q / 2 cB down.
+    v->halfInverseQ = 0.5f * exp2f(-(v->filterQ / 10.0f - 3.01f) / 20.0f * Log2Of10);
+    v->resonanceGain = exp2f(-v->filterQ / 400.0f * Log2Of10);
     v->modLfoToPitch = Gen(v, GenModLfoToPitch);
     v->vibLfoToPitch = Gen(v, GenVibLfoToPitch);
     v->modEnvToPitch = Gen(v, GenModEnvToPitch);
     v->modLfoToFilter = Gen(v, GenModLfoToFilterFc);
     v->modEnvToFilter = Gen(v, GenModEnvToFilterFc);
     v->modLfoToVolume = Gen(v, GenModLfoToVolume);
+    v->reverbSend = Gen(v, GenReverbEffectsSend) / 1000.0f;
+    v->chorusSend = Gen(v, GenChorusEffectsSend) / 1000.0f;
     int key = v->gen[GenKeynum] >= 0 ? v->gen[GenKeynum] : v->key;
     int root = v->gen[GenOverridingRootKey];
-    v->pitchCents = Gen(v, GenScaleTuning) * (float)(key - root) + 100.0f * Gen(v, GenCoarseTune) +
-                    Gen(v, GenFineTune) + Gen(v, GenPitch) + (float)v->pitchCorrection;
+    // Scale tuning scales the key's distance from the sample's true pitch
+    // (its root key less its own correction), as FluidSynth reads it.
+    float scale = Gen(v, GenScaleTuning);
+    v->pitchCents = scale * ((float)(key - root) + (float)v->pitchCorrection / 100.0f) +
+                    100.0f * Gen(v, GenCoarseTune) + Gen(v, GenFineTune) + Gen(v, GenPitch);
 }
 
 // Puts the envelope into stage and on through every stage of no length.
@@ -151,7 +165,9 @@ void EnterStage(Envelope* e, uint8_t stage, float from)
 float EnvelopeValue(const Envelope& e)
 {
     if (e.length == UINT32_MAX || e.length == 0) return e.to;
-    return e.from + (e.to - e.from) * ((float)e.done / (float)e.length);
+    float x = (float)e.done / (float)e.length;
+    if (e.stage == EnvAttack && e.modulation) return Convex(x);
+    return e.from + (e.to - e.from) * x;
 }
 
 void AdvanceEnvelope(Envelope* e, uint32_t frames)
@@ -160,7 +176,10 @@ void AdvanceEnvelope(Envelope* e, uint32_t frames)
         uint32_t step = e->length - e->done < frames ? e->length - e->done : frames;
         e->done += step;
         frames -= step;
-        if (e->done >= e->length) EnterStage(e, e->stage == EnvRelease ? (uint8_t)EnvDone : (uint8_t)(e->stage + 1), e->to);
+        if (e->done >= e->length) {
+            EnterStage(e, e->stage == EnvRelease ? (uint8_t)EnvDone : (uint8_t)(e->stage + 1), e->to);
+            if (e->modulation) break; // the rest of the chunk is not carried into the next stage
+        }
     }
 }
 
@@ -189,7 +208,7 @@ float VolumeAmplitude(const Envelope& e)
 {
     float value = EnvelopeValue(e);
     if (e.stage <= EnvAttack) return value;
-    return expf(-5.0f * Ln10 * (1.0f - value));
+    return expf(-EnvelopeDecibels / 20.0f * Ln10 * (1.0f - value));
 }
 
 // Modulators of a zone list into the voice's: a modulator the same as one
@@ -212,24 +231,24 @@ void MergeModulators(Voice* v, const SfModulator* mods, uint32_t count, uint32_t
 }
 
 // The filter's coefficients for a cutoff in absolute cents and a resonance
-// in cB; false when the filter is wide open and can be left out.
-bool FilterCoefficients(Voice* v, float cents, float q, float rate)
+// in cB; false when the filter is wide open and can be left out. The
+// resonance lowers the gain at DC by half its height (10 dB of peak: 5 dB
+// down), so the peak stands half its height above unity.
+bool FilterCoefficients(Biquad* f, float cents, const Voice* v, float rate)
 {
     float hz = LfoBaseHz * exp2f(cents / 1200.0f);
     float top = 0.45f * rate;
-    if (q < 1.0f && (cents >= 13500.0f || hz >= top)) return false;
+    if (v->filterQ < 1.0f && (cents >= 13500.0f || hz >= top)) return false;
     hz = Clamp(hz, 5.0f, top);
-    // The resonance peak stands q cB above the DC gain; 0 cB is the flat
-    // (Butterworth) response.
-    float qLinear = powf(10.0f, (q / 10.0f - 3.01f) / 20.0f);
     float w = 2.0f * Pi * hz / rate;
-    float alpha = sinf(w) / (2.0f * qLinear);
+    float alpha = sinf(w) * v->halfInverseQ;
     float cosw = cosf(w);
     float a0 = 1.0f + alpha;
-    v->b0 = (1.0f - cosw) / (2.0f * a0);
-    v->b1 = (1.0f - cosw) / a0;
-    v->a1 = -2.0f * cosw / a0;
-    v->a2 = (1.0f - alpha) / a0;
+    float gain = v->resonanceGain;
+    f->b0 = gain * (1.0f - cosw) / (2.0f * a0);
+    f->b1 = gain * (1.0f - cosw) / a0;
+    f->a1 = -2.0f * cosw / a0;
+    f->a2 = (1.0f - alpha) / a0;
     return true;
 }
 
@@ -246,12 +265,27 @@ inline float EdgeTap(const Voice* v, int64_t i)
     return (float)v->data[i];
 }
 
-// The per-frame loop: interpolate, filter, ramp the gains, mix. Returns
-// false when a sample without loop has run out.
-template <bool Filtered>
-bool RenderFrames(Voice* v, float* left, float* right, uint32_t n, float gainLeft, float gainRight,
-                  float stepLeft, float stepRight)
+// Gains of the four buses, and their steps a frame.
+struct Gains {
+    float left, right, reverb, chorus;
+};
+
+// How a chunk filters: not at all, with fixed coefficients, or with
+// coefficients that move across it.
+enum FilterMode { NoFilter, FixedFilter, MovingFilter };
+
+// What a chunk sends: nothing, to the reverb only, or to both effects.
+enum SendMode { NoSends, ReverbSend, BothSends };
+
+// The per-frame loop: interpolate, filter, ramp the gains, mix and send.
+// Returns false when a sample without loop has run out.
+template <int Filter, int Sends>
+bool RenderFrames(Voice* v, VoiceBuses* buses, uint32_t n, Gains gain, const Gains& step)
 {
+    float* left = buses->left;
+    float* right = buses->right;
+    float* reverb = buses->reverb;
+    float* chorus = buses->chorus;
     const int16_t* data = v->data;
     uint64_t position = v->position;
     const uint64_t increment = v->increment;
@@ -259,7 +293,8 @@ bool RenderFrames(Voice* v, float* left, float* right, uint32_t n, float gainLef
     const uint32_t loopStart = v->loopStart;
     const uint32_t limit = looping ? v->loopEnd : v->end; // taps up to i + 2 must stay below
     uint32_t low = (v->wrapped && looping ? loopStart : v->start) + 1;
-    const float b0 = v->b0, b1 = v->b1, a1 = v->a1, a2 = v->a2;
+    float b0 = v->filter.b0, b1 = v->filter.b1, a1 = v->filter.a1, a2 = v->filter.a2;
+    const Biquad fs = v->filterStep;
     float z1 = v->z1, z2 = v->z2;
     bool alive = true;
     for (uint32_t f = 0; f < n; f++) {
@@ -277,16 +312,25 @@ bool RenderFrames(Voice* v, float* left, float* right, uint32_t n, float gainLef
         float c2 = s0 - 2.5f * s1 + 2.0f * s2 - 0.5f * s3;
         float c3 = 0.5f * (s3 - s0) + 1.5f * (s1 - s2);
         float y = ((c3 * x + c2) * x + c1) * x + s1;
-        if (Filtered) {
+        if (Filter != NoFilter) {
             float out = b0 * y + z1;
             z1 = b1 * y - a1 * out + z2;
             z2 = b0 * y - a2 * out;
             y = out;
+            if (Filter == MovingFilter) b0 += fs.b0, b1 += fs.b1, a1 += fs.a1, a2 += fs.a2;
         }
-        left[f] += y * gainLeft;
-        right[f] += y * gainRight;
-        gainLeft += stepLeft;
-        gainRight += stepRight;
+        left[f] += y * gain.left;
+        right[f] += y * gain.right;
+        gain.left += step.left;
+        gain.right += step.right;
+        if (Sends != NoSends) {
+            reverb[f] += y * gain.reverb;
+            gain.reverb += step.reverb;
+        }
+        if (Sends == BothSends) {
+            chorus[f] += y * gain.chorus;
+            gain.chorus += step.chorus;
+        }
         position += increment;
         uint32_t next = (uint32_t)(position >> 32);
         if (next >= limit) {
@@ -381,10 +425,11 @@ bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channe
     Envelope* me = &v->modEnv;
     me->delay = TimecentFrames(Gen(v, GenDelayModEnv), rate, true);
     me->attack = TimecentFrames(Gen(v, GenAttackModEnv), rate, false);
-    me->hold = TimecentFrames(Gen(v, GenHoldModEnv) + Gen(v, GenKeynumToModEnvHold) * keyOffset, rate, true);
+    me->hold = TimecentFrames(Gen(v, GenHoldModEnv) + Gen(v, GenKeynumToModEnvHold) * keyOffset, rate, false);
     me->decay = TimecentFrames(Gen(v, GenDecayModEnv) + Gen(v, GenKeynumToModEnvDecay) * keyOffset, rate, false);
     me->release = TimecentFrames(Gen(v, GenReleaseModEnv), rate, false);
     me->sustain = Clamp(1.0f - Gen(v, GenSustainModEnv) / 1000.0f, 0.0f, 1.0f);
+    me->modulation = true;
     EnterStage(me, EnvDelay, 0.0f);
     v->modLfo.delay = TimecentFrames(Gen(v, GenDelayModLfo), rate, true);
     v->modLfo.step = LfoBaseHz * exp2f(Gen(v, GenFreqModLfo) / 1200.0f) / rate;
@@ -393,8 +438,9 @@ bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channe
     return true;
 }
 
-void RenderVoice(Voice* v, const ChannelControls& channel, float* left, float* right, uint32_t n, float outputRate)
+void RenderVoice(Voice* v, const ChannelControls& channel, VoiceBuses* buses, uint32_t n, float outputRate)
 {
+    VoiceBuses at = *buses;
     while (n > 0 && v->state != VoiceFree) {
         uint32_t m = n;
         Envelope* vol = &v->volEnv;
@@ -403,23 +449,37 @@ void RenderVoice(Voice* v, const ChannelControls& channel, float* left, float* r
         if (m == 0) m = 1;
         if (v->channelSerial != channel.serial) UpdateControls(v, channel);
 
-        // Pitch, filter and the volume LFO at the start of the chunk.
+        // Pitch, filter and the volume LFO: the LFOs as they stand at the
+        // start of the chunk, the modulation envelope as it will at its end
+        // (as FluidSynth times them, so that a sweep lands where fonts
+        // expect it).
         float modLfo = LfoValue(v->modLfo), vibLfo = LfoValue(v->vibLfo);
+        AdvanceEnvelope(&v->modEnv, m);
         float modEnv = EnvelopeValue(v->modEnv);
         float cents = v->pitchCents + modLfo * v->modLfoToPitch + vibLfo * v->vibLfoToPitch + modEnv * v->modEnvToPitch;
         float ratio = v->rateRatio * exp2f(cents / 1200.0f);
         if (ratio > MaxRatio) ratio = MaxRatio;
         v->increment = (uint64_t)((double)ratio * 4294967296.0);
         float filterCents = v->filterCents + modLfo * v->modLfoToFilter + modEnv * v->modEnvToFilter;
+        // New coefficients are reached across the chunk, so that a sweep
+        // moves smoothly.
+        Biquad coefficients = v->filter;
+        v->filterStep = {0.0f, 0.0f, 0.0f, 0.0f};
         if (filterCents != v->lastFilterCents || v->filterQ != v->lastFilterQ) {
+            bool wasFiltered = v->filtered;
             v->lastFilterCents = filterCents, v->lastFilterQ = v->filterQ;
-            v->filtered = FilterCoefficients(v, filterCents, v->filterQ, outputRate);
+            v->filtered = FilterCoefficients(&coefficients, filterCents, v, outputRate);
             if (!v->filtered) v->z1 = v->z2 = 0.0f;
+            if (!v->filtered || !wasFiltered) v->filter = coefficients;
+            float frames = (float)m;
+            v->filterStep = {(coefficients.b0 - v->filter.b0) / frames, (coefficients.b1 - v->filter.b1) / frames,
+                             (coefficients.a1 - v->filter.a1) / frames, (coefficients.a2 - v->filter.a2) / frames};
         }
 
-        // The gain at the end of the chunk; the frames ramp to it.
+        // The gain at the end of the chunk; the frames ramp to it. The
+        // sample waits through the volume envelope's delay.
+        bool waiting = vol->stage == EnvDelay;
         AdvanceEnvelope(vol, m);
-        AdvanceEnvelope(&v->modEnv, m);
         float target;
         if (v->state == VoiceKilled) {
             target = v->amplitude * (float)(v->killLeft - m) / (float)v->killLeft;
@@ -429,18 +489,39 @@ void RenderVoice(Voice* v, const ChannelControls& channel, float* left, float* r
             target = VolumeAmplitude(*vol) * expf(-Ln10 / 200.0f * (attenuation < 0.0f ? 0.0f : attenuation));
         }
         // The sample's 16 bits as -1..1.
-        float scale = 1.0f / 32768.0f;
-        float toLeft = target * v->panLeft * scale, toRight = target * v->panRight * scale;
-        float stepLeft = (toLeft - v->gainLeft) / (float)m, stepRight = (toRight - v->gainRight) / (float)m;
-        bool alive = v->filtered ? RenderFrames<true>(v, left, right, m, v->gainLeft, v->gainRight, stepLeft, stepRight)
-                                 : RenderFrames<false>(v, left, right, m, v->gainLeft, v->gainRight, stepLeft, stepRight);
-        v->gainLeft = toLeft, v->gainRight = toRight;
+        float scale = target * (1.0f / 32768.0f);
+        Gains from = {v->gainLeft, v->gainRight, v->gainReverb, v->gainChorus};
+        Gains to = {scale * v->panLeft, scale * v->panRight, buses->reverbOpen ? scale * v->reverbSend : 0.0f,
+                    buses->chorusOpen ? scale * v->chorusSend : 0.0f};
+        float frames = (float)m;
+        Gains step = {(to.left - from.left) / frames, (to.right - from.right) / frames,
+                      (to.reverb - from.reverb) / frames, (to.chorus - from.chorus) / frames};
+        int sends = from.chorus > 0.0f || to.chorus > 0.0f   ? BothSends
+                    : from.reverb > 0.0f || to.reverb > 0.0f ? ReverbSend
+                                                             : NoSends;
+        const Biquad& fs = v->filterStep;
+        int filter = !v->filtered ? NoFilter
+                     : fs.b0 != 0.0f || fs.b1 != 0.0f || fs.a1 != 0.0f || fs.a2 != 0.0f ? MovingFilter
+                                                                                        : FixedFilter;
+        // One loop of the nine for the filter and the sends.
+        using Loop = bool (*)(Voice*, VoiceBuses*, uint32_t, Gains, const Gains&);
+        static constexpr Loop Loops[3][3] = {
+            {RenderFrames<NoFilter, NoSends>, RenderFrames<NoFilter, ReverbSend>, RenderFrames<NoFilter, BothSends>},
+            {RenderFrames<FixedFilter, NoSends>, RenderFrames<FixedFilter, ReverbSend>,
+             RenderFrames<FixedFilter, BothSends>},
+            {RenderFrames<MovingFilter, NoSends>, RenderFrames<MovingFilter, ReverbSend>,
+             RenderFrames<MovingFilter, BothSends>}};
+        bool alive = waiting || Loops[filter][sends](v, &at, m, from, step);
+        buses->sentReverb = buses->sentReverb || from.reverb > 0.0f || to.reverb > 0.0f;
+        buses->sentChorus = buses->sentChorus || from.chorus > 0.0f || to.chorus > 0.0f;
+        v->gainLeft = to.left, v->gainRight = to.right, v->gainReverb = to.reverb, v->gainChorus = to.chorus;
+        v->filter = coefficients;
         v->amplitude = target;
         AdvanceLfo(&v->modLfo, m);
         AdvanceLfo(&v->vibLfo, m);
-        left += m, right += m, n -= m;
+        at.left += m, at.right += m, at.reverb += m, at.chorus += m, n -= m;
 
-        bool silent = vol->stage == EnvDone || (vol->stage > EnvAttack && EnvelopeValue(*vol) <= SilentLevel &&
+        bool silent = vol->stage == EnvDone || (vol->stage > EnvAttack && EnvelopeValue(*vol) <= 0.0f &&
                                                  vol->stage != EnvHold);
         if (!alive || silent || (v->state == VoiceKilled && v->killLeft == 0)) v->state = VoiceFree;
     }
@@ -457,7 +538,7 @@ void ReleaseVoice(Voice* v)
     if (vol->stage <= EnvAttack) {
         // From the amplitude reached so far, as a level.
         float amplitude = EnvelopeValue(*vol);
-        level = amplitude > 1e-5f ? 1.0f + 0.2f * log10f(amplitude) : 0.0f;
+        level = amplitude > 1e-5f ? 1.0f + 20.0f / EnvelopeDecibels * log10f(amplitude) : 0.0f;
     } else {
         level = EnvelopeValue(*vol);
     }

@@ -25,22 +25,33 @@ struct ChannelControls {
 enum VoiceState : uint8_t { VoiceFree, VoicePlaying, VoiceReleased, VoiceKilled };
 enum EnvelopeStage : uint8_t { EnvDelay, EnvAttack, EnvHold, EnvDecay, EnvSustain, EnvRelease, EnvDone };
 
-// A piecewise-linear envelope: each stage runs from `from` to `to` in
-// `length` frames. The volume envelope's attack is in amplitude, its other
-// stages in level (1 at 0 dB, 0 at -100 dB); the modulation envelope's are
-// all in its 0..1 value.
+// A piecewise envelope: each stage runs from `from` to `to` in `length`
+// frames. The volume envelope's attack is linear in amplitude, its other
+// stages linear in level (1 at 0 dB, 0 at -96 dB, the format's range: a
+// decay or release time is the time for 96 dB). The modulation envelope's
+// stages are in its 0..1 value; its attack rises along the format's convex
+// curve (fast at first), the others are linear, and, as FluidSynth steps
+// it (so that a sweep lands where the fonts expect it), a stage that ends
+// inside a chunk hands over at the chunk's end and its shortest hold is
+// 1 ms.
 struct Envelope {
     uint8_t stage;
     uint32_t done, length;
     float from, to;
     uint32_t delay, attack, hold, decay, release; // frames; decay and release for the whole range
     float sustain;
+    bool modulation; // the modulation envelope, with its convex attack and steps
 };
 
 struct Lfo {
     uint32_t delay; // frames still to wait
     float phase;    // 0..1, the triangle rising from 0 at phase 0
     float step;     // phase per frame
+};
+
+// A low-pass biquad's coefficients (b2 equals b0), with the resonance's gain.
+struct Biquad {
+    float b0, b1, a1, a2;
 };
 
 struct Voice {
@@ -69,17 +80,20 @@ struct Voice {
     float attenuation;  // cB
     float panLeft, panRight;
     float filterCents, filterQ;
+    float halfInverseQ, resonanceGain; // from filterQ: the filter's 1 / 2Q and its gain
     float modLfoToPitch, vibLfoToPitch, modEnvToPitch, modLfoToFilter, modEnvToFilter, modLfoToVolume;
+    float reverbSend, chorusSend; // 0..1 of the voice's level
 
     Envelope volEnv, modEnv;
     Lfo modLfo, vibLfo;
 
     float lastFilterCents, lastFilterQ; // what the coefficients were computed for
-    float b0, b1, a1, a2; // low-pass biquad (b2 equals b0, b1 is twice b0)
+    Biquad filter;        // as the last chunk ended
+    Biquad filterStep;    // a frame, towards this chunk's coefficients
     float z1, z2;
 
     float amplitude;          // at the end of the last chunk, without pan
-    float gainLeft, gainRight;
+    float gainLeft, gainRight, gainReverb, gainChorus;
     uint32_t killLeft;        // frames of the closing ramp still to go
 };
 
@@ -98,10 +112,22 @@ struct VoiceSetup {
 // (a ROM sample, an empty range).
 bool StartVoice(Voice* v, const VoiceSetup& setup, const ChannelControls& channel);
 
-// Adds n frames (n <= ControlFrames) of the voice into left and right.
-// The voice becomes free when it has died away.
-void RenderVoice(Voice* v, const ChannelControls& channel, float* left, float* right, uint32_t n,
-                 float outputRate);
+// Where a voice's frames go: the stereo mix and the effects' two mono
+// inputs (reverb and chorus), each taken only while open. A voice whose
+// send gains are 0 leaves the effect inputs untouched; sent says whether
+// it added to one.
+struct VoiceBuses {
+    float* left;
+    float* right;
+    float* reverb;
+    float* chorus;
+    bool reverbOpen, chorusOpen;
+    bool sentReverb, sentChorus;
+};
+
+// Adds n frames (n <= ControlFrames) of the voice into the buses. The voice
+// becomes free when it has died away.
+void RenderVoice(Voice* v, const ChannelControls& channel, VoiceBuses* buses, uint32_t n, float outputRate);
 
 // The key is up: the envelopes go to their release.
 void ReleaseVoice(Voice* v);
