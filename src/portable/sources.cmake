@@ -15,7 +15,8 @@ list(APPEND QF_PORTABLE_SOURCES
   portable/live/device_seam.cpp
   portable/synth/soundfont.cpp
   portable/synth/voice.cpp
-  portable/synth/synth.cpp)
+  portable/synth/synth.cpp
+  portable/synth/reverb_stub.cpp)
 # Files and GBK text through the C library and iconv; the Windows platform
 # gives the same on Windows.
 if(NOT WIN32)

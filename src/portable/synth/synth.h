@@ -33,6 +33,10 @@ void SynthShortMessage(Synth* synth, uint32_t message, uint32_t frame);
 // it. Real-time safe.
 void SynthRender(Synth* synth, float* stereo, uint32_t frames);
 
+// Switches the reverb off and on. Called on the rendering thread, between
+// SynthRender calls; takes no memory.
+void SynthSetReverb(Synth* synth, bool on);
+
 // The number of voices still sounding (0 once everything has died away).
 // Called on the rendering thread, between SynthRender calls.
 uint32_t SynthSoundingVoices(const Synth* synth);
