@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "portable/live/live_device.h"
 #include "portable/play/performance.h"
 #include "windows/program/document_state.h"
 #include "portable/song/recording.h"
@@ -185,6 +186,14 @@ protected:
     }
 
     void Command(int id) { SendMessageA(window, WM_COMMAND, id, 0); }
+    // The next start of the program, with what it remembered.
+    void Restart()
+    {
+        DestroyWindow(window);
+        DeleteFileA(log.c_str());
+        ResetPerformanceSettings();
+        window = CreateWindowExA(0, "QF", "", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, gInstance, nullptr);
+    }
     HMENU Menu() { return GetMenu(window); }
     bool ButtonEnabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != 0; }
 };
@@ -319,28 +328,43 @@ TEST_F(MainWindow, SwitchAndDeviceCommands)
 
 // The device chosen and opened is the one the next start opens, found again
 // by its name wherever it is in the list; a name no device has now leaves
-// the start as it was.
+// the start as it was. So is 琴坊音源, which opens without an audio
+// endpoint too (here there is none: a first start stays on the mapper).
 TEST_F(MainWindow, TheDeviceChosenLastOpensAtTheNextStart)
 {
     Command(512 + 1);
     Command(257);
     Command(512); // chosen but not opened
+    static SoundFont font = {};
     const struct {
         const char* devices;
-        const char* firstLine;
-        UINT checked;
-    } cases[] = {{"QF_MIDI_DEVICES=One|Two", "open 1 ok", 513},
-                 {"QF_MIDI_DEVICES=Two|One", "open 0 ok", 512},
-                 {"QF_MIDI_DEVICES=One", "open -1 ok", 511}};
+        const char* firstLine; // "": nothing reaches the system's devices
+        UINT checked, choose;
+    } cases[] = {{"QF_MIDI_DEVICES=One|Two", "open 1 ok", 513, 0}, {"QF_MIDI_DEVICES=Two|One", "open 0 ok", 512, 0},
+                 {"QF_MIDI_DEVICES=One", "open -1 ok", 511, 513},     {"QF_MIDI_DEVICES=One", "", 513, 0},
+                 {"QF_MIDI_DEVICES=One|Two", "open -1 ok", 511, 0}};
     for (const auto& c : cases) {
         _putenv(c.devices);
-        DestroyWindow(window);
-        DeleteFileA(log.c_str());
-        ResetPerformanceSettings();
-        window = CreateWindowExA(0, "QF", "", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, gInstance, nullptr);
-        ASSERT_FALSE(Lines().empty()) << c.devices;
-        EXPECT_EQ(c.firstLine, Lines()[0]) << c.devices;
+        OfferLiveDevice(c.firstLine[0] && c.choose == 0 ? nullptr : &font);
+        Restart();
+        EXPECT_EQ(c.firstLine, Lines().empty() ? "" : Lines()[0]) << c.devices;
         EXPECT_TRUE(Checked(Menu(), c.checked)) << c.devices;
+        EXPECT_TRUE(gSettings.switchOn);
+        if (c.choose) Command(c.choose);
+    }
+    OfferLiveDevice(nullptr);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QF");
+}
+
+// The reverb: on at a first start, switched by its item and remembered.
+TEST_F(MainWindow, TheReverbSwitchIsRemembered)
+{
+    EXPECT_TRUE(Checked(Menu(), 1334));
+    for (bool on : {false, true}) {
+        Command(1334);
+        EXPECT_EQ(on, Checked(Menu(), 1334));
+        Restart();
+        EXPECT_EQ(on, Checked(Menu(), 1334));
     }
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QF");
 }

@@ -314,24 +314,34 @@ bool WaitForEndpoint()
     return false;
 }
 
+// The endpoint enumerator with the watch registered on it. It may be
+// missing for a while (the audio service not running; Wine without an audio
+// driver): the render thread then asks again as it waits for an endpoint.
+HRESULT WatchEndpoints(IMMDeviceEnumerator** enumerator, bool* watching)
+{
+    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(IMMDeviceEnumerator), (void**)enumerator);
+    *watching = SUCCEEDED(result) && SUCCEEDED((*enumerator)->RegisterEndpointNotificationCallback(&gOutput.watch));
+    return result;
+}
+
 DWORD WINAPI RenderThread(void*)
 {
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     HANDLE task = JoinProAudioTask();
     IMMDeviceEnumerator* enumerator = nullptr;
-    if (SUCCEEDED(com))
-        CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IMMDeviceEnumerator),
-                         (void**)&enumerator);
-    bool watching = enumerator && SUCCEEDED(enumerator->RegisterEndpointNotificationCallback(&gOutput.watch));
+    bool watching = false;
+    // A system without WASAPI at all (no such class) has no audio output.
+    gOutput.running = SUCCEEDED(com) && WatchEndpoints(&enumerator, &watching) != REGDB_E_CLASSNOTREG;
     Stream stream = Stream();
     bool open = enumerator && OpenStream(enumerator, &stream);
-    gOutput.running = enumerator != nullptr;
     SetEvent(gOutput.ready);
     while (gOutput.running) {
         bool stop = open ? PlayStream(enumerator, &stream) : WaitForEndpoint();
         CloseStream(&stream);
         if (stop) break;
-        open = OpenStream(enumerator, &stream);
+        if (!enumerator) WatchEndpoints(&enumerator, &watching);
+        open = enumerator && OpenStream(enumerator, &stream);
     }
     if (watching) enumerator->UnregisterEndpointNotificationCallback(&gOutput.watch);
     ReleaseInterface(&enumerator);

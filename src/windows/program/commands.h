@@ -24,6 +24,7 @@ constexpr int CmdLoad = 1296;
 constexpr int CmdFirstKey = 1297;
 constexpr int CmdLastKey = 1332;
 constexpr int CmdAutoBass = 1333;
+constexpr int CmdReverb = 1334;
 
 // The push buttons carry the ids of their commands, in this order.
 constexpr int PushButtonIds[5] = {CmdStartRecording, CmdStopRecording, CmdPlay, CmdLoop, CmdStopPlaying};

@@ -101,6 +101,7 @@ static LRESULT CreateMainWindow(HWND window)
     }
     SetMenu(window, BuildMainMenu(devices));
     SelectRememberedDevice();
+    ApplyRememberedReverb();
 
     if (StartupOpenOutput()) {
         CheckCommand(CmdSwitchOn, true);
