@@ -34,7 +34,7 @@ void OfferProgramSoundFont()
         snprintf(text, sizeof(text), "琴坊音源不可用: qf.sf2 中没有音色");
     }
     if (text[0]) {
-        ProgramMessageBox(nullptr, text, "QF", MB_ICONWARNING);
+        ProgramMessageBox(nullptr, text, "琴坊音源", MB_ICONWARNING);
         return;
     }
     OfferLiveDevice(&gProgramFont);
