@@ -4,6 +4,7 @@ list(APPEND QF_PORTABLE_SOURCES
   portable/play/note_player.cpp
   portable/song/recording.cpp
   portable/song/replay.cpp
+  portable/practice/practice.cpp
   portable/formats/recording_file.cpp
   portable/formats/midi_export.cpp
   portable/formats/midi_import.cpp

@@ -4,6 +4,7 @@
 list(APPEND QF_PORTABLE_SOURCES
   windows/program/status_text.cpp
   windows/program/document_state.cpp
+  windows/program/practice_text.cpp
   windows/platform/audio_stream.cpp)
 list(APPEND QF_WINDOWS_SOURCES
   windows/platform/system_text.cpp
@@ -24,4 +25,6 @@ list(APPEND QF_WINDOWS_SOURCES
   windows/program/labels.cpp
   windows/program/playback.cpp
   windows/program/recording_commands.cpp
-  windows/program/document_commands.cpp)
+  windows/program/document_commands.cpp
+  windows/program/practice_window.cpp
+  windows/program/practice_results.cpp)

@@ -200,7 +200,8 @@ class App:
             parts = line.split("\t")
             if len(parts) >= 6:
                 rect = tuple(int(v) for v in parts[4].split(","))
-                out.setdefault(int(parts[0]), (parts[1], parts[2] == "1", parts[3] == "1", rect, parts[5]))
+                text = parts[5].replace("\x1f", "\n")  # a line break, as peek shows it
+                out.setdefault(int(parts[0]), (parts[1], parts[2] == "1", parts[3] == "1", rect, text))
         return out
 
     def menu(self):

@@ -52,6 +52,10 @@ static BOOL CALLBACK ListChild(HWND w, LPARAM unused)
     (void)unused;
     text[0] = 0;
     GetWindowTextW(w, text, 1024);
+    /* One line a control: line breaks in its text are shown as the unit separator 0x1F. */
+    for (WCHAR* c = text; *c; c++)
+        if (*c == L'\r') memmove(c, c + 1, (wcslen(c + 1) + 1) * sizeof(WCHAR)), c--;
+        else if (*c == L'\n') *c = L'\x1F';
     GetClassNameA(w, cls, sizeof(cls));
     RECT r;
     GetWindowRect(w, &r);

@@ -160,23 +160,24 @@ TEST(ProgramResources, AcceleratorsPicturesIconAndCursor)
 {
     ASSERT_TRUE(Program());
     static constexpr struct {
-        char key;
+        WORD key;
         WORD id;
-    } Accelerators[26] = {
+    } Accelerators[27] = {
         {'A', 1302}, {'B', 1303}, {'C', 1297}, {'D', 1298}, {'E', 1299}, {'F', 1300}, {'G', 1301},
         {'H', 1304}, {'I', 1305}, {'J', 1312}, {'K', 1313}, {'L', 1314}, {'M', 1315}, {'N', 1316},
         {'O', 256},  {'P', 1317}, {'Q', 1318}, {'R', 1319}, {'S', 257},  {'T', 1320}, {'U', 1321},
-        {'V', 1328}, {'W', 1329}, {'X', 1330}, {'Y', 1331}, {'Z', 1332},
+        {'V', 1328}, {'W', 1329}, {'X', 1330}, {'Y', 1331}, {'Z', 1332}, {VK_F5, 1350},
     };
     DWORD size = 0;
     const BYTE* table = ResourceData("QF", MAKEINTRESOURCEA(9) /* RT_ACCELERATOR */, &size);
     ASSERT_TRUE(table);
-    ASSERT_EQ(size, 26u * 8);  // flags, key, command, padding
-    for (int i = 0; i < 26; i++) {
+    ASSERT_EQ(size, 27u * 8);  // flags, key, command, padding
+    for (int i = 0; i < 27; i++) {
         const WORD* entry = (const WORD*)(table + 8 * i);
-        WORD last = i == 25 ? 0x80 : 0;
-        EXPECT_EQ(entry[0], FVIRTKEY | FALT | FNOINVERT | last) << "entry " << i;
-        EXPECT_EQ(entry[1], (WORD)Accelerators[i].key) << "entry " << i;
+        WORD last = i == 26 ? 0x80 : 0;
+        WORD alt = i < 26 ? FALT : 0; // F5 alone starts and stops practice
+        EXPECT_EQ(entry[0], FVIRTKEY | alt | FNOINVERT | last) << "entry " << i;
+        EXPECT_EQ(entry[1], Accelerators[i].key) << "entry " << i;
         EXPECT_EQ(entry[2], Accelerators[i].id) << "entry " << i;
     }
 

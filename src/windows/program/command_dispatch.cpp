@@ -10,6 +10,7 @@
 #include "windows/program/app.h"
 #include "windows/program/devices.h"
 #include "windows/program/main_window.h"
+#include "windows/program/practice_window.h"
 #include "windows/platform/system_text.h"
 
 static void SelectKeyCommand(int id)
@@ -75,6 +76,8 @@ static void InstrumentCommand(int id)
 
 LRESULT DispatchCommand(HWND window, int id)
 {
+    // Recording, playing or another song end practice first.
+    if (id == CmdStartRecording || id == CmdPlay || id == CmdLoop || id == CmdLoad) LeavePractice(window);
     if (id == CmdHelp) ShowHelpTopic();
     else if (id == CmdAbout) ShowAboutBox(window);
     else if (id >= CmdFirstKey && id <= CmdLastKey) {
@@ -101,6 +104,7 @@ LRESULT DispatchCommand(HWND window, int id)
     // a stray identifier can never build a status or data byte out of range.
     else if (id >= CmdChannelBase && id < CmdChannelBase + 15) ChannelCommand(id);
     else if (id >= CmdInstrumentBase && id < CmdInstrumentBase + 128) InstrumentCommand(id);
+    else if (id >= CmdPractice && id <= CmdLoopEnd) PracticeCommand(window, id);
     else RepaintMainWindow();
     return 0;
 }

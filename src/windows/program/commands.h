@@ -25,6 +25,13 @@ constexpr int CmdFirstKey = 1297;
 constexpr int CmdLastKey = 1332;
 constexpr int CmdAutoBass = 1333;
 constexpr int CmdReverb = 1334;
+// Practice: on and off (F5), the way (waiting, or at a speed), the passage.
+constexpr int CmdPractice = 1350;
+constexpr int CmdPracticeWait = 1351;
+constexpr int CmdPracticeSpeedFirst = 1352; // 50, 75, 100, 125 % of the song's speed
+constexpr int CmdPracticeSpeedLast = 1355;
+constexpr int CmdLoopStart = 1356;
+constexpr int CmdLoopEnd = 1357;
 
 // The push buttons carry the ids of their commands, in this order.
 constexpr int PushButtonIds[5] = {CmdStartRecording, CmdStopRecording, CmdPlay, CmdLoop, CmdStopPlaying};

@@ -8,6 +8,7 @@
 #include "portable/play/note_player.h"
 #include "portable/play/performance.h"
 #include "windows/program/app.h"
+#include "windows/program/practice_window.h"
 #include "windows/platform/system_text.h"
 
 constexpr int ColumnWidth = 19; // half a key
@@ -16,6 +17,7 @@ constexpr int CapWidth = 38;
 constexpr int CapHeight = 39;
 constexpr int LabelLift = 4; // the label stands 4 pixels above the cell's middle
 constexpr int DotSize = 4;
+constexpr int CapInset = 4; // the lit face of a cap in practice, inside its edge
 
 static HFONT MakeLabelFont(HDC dc)
 {
@@ -73,6 +75,14 @@ void DrawKeyMarker(KeySurface* surface, int index, int pressed, int replay, int 
     int cap = KeyCapIndex(pressed, replay, replayState, gSettings.octaveState);
     // The idle cap also clears a key that sounded.
     BitBlt(dc, x, y, CapWidth, CapHeight, surface->keyCapDc, CapWidth * cap, 0, SRCCOPY);
+    // In practice a key to press is lit, the next chord's more faintly.
+    int light = pressed ? 0 : PracticeLight(index);
+    if (light) {
+        RECT face = {x + CapInset, y + CapInset, x + CapWidth - CapInset - 1, y + CapHeight - CapInset - 1};
+        HBRUSH brush = CreateSolidBrush(light == 1 ? PracticeNowColour : PracticeNextColour);
+        FillRect(dc, &face, brush);
+        DeleteObject(brush);
+    }
 
     SetBkMode(dc, TRANSPARENT);
     RECT label = {x, y - LabelLift, x + CapWidth, y + CapHeight - LabelLift};

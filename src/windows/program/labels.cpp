@@ -7,6 +7,7 @@
 #include "windows/program/status_text.h"
 #include "portable/play/performance.h"
 #include "windows/program/app.h"
+#include "windows/program/practice_window.h"
 #include "windows/platform/system_text.h"
 
 constexpr COLORREF StatusColour = RGB(255, 0, 0);
@@ -119,10 +120,12 @@ void PaintMainWindow(HWND window)
     TextOutW(dc, 5 * l.charWidth, statusY, device, (int)wcslen(device));
     ChannelText(text, sizeof(text), gSettings.channel);
     TextAt(dc, 20 * l.charWidth, statusY, text);
+    if (PracticeStatus(text, sizeof(text))) TextAt(dc, 30 * l.charWidth, statusY, text);
 
     TextAt(dc, l.charWidth, l.clientHeight - 3 * l.charHeight, TipText);
 
     PaintInstrumentPicture(window, dc);
+    PaintPracticeStrip(window, dc);
 
     RECT client;
     GetClientRect(window, &client);

@@ -13,6 +13,7 @@
 #include "windows/program/devices.h"
 #include "windows/program/layout.h"
 #include "windows/program/menu.h"
+#include "windows/program/practice_window.h"
 #include "windows/platform/system_text.h"
 
 static HWND gVelocityBar;
@@ -66,10 +67,18 @@ static HWND CreateChild(HWND window, const WCHAR* cls, const char* text, DWORD s
                            (HMENU)(INT_PTR)id, gInstance, nullptr);
 }
 
+// What the program does with each key the player plays: records it while
+// recording, and counts or judges it while practising.
+static void PlayedKey(int32_t message, uint32_t keyData, int32_t octaveShift)
+{
+    RecordPlayedKey(message, keyData, octaveShift);
+    PracticePlayedKey(message, keyData, octaveShift);
+}
+
 static LRESULT CreateMainWindow(HWND window)
 {
     gMainWindow = window;
-    SetPlayedKeyHook(RecordPlayedKey);
+    SetPlayedKeyHook(PlayedKey);
 
     HDC dc = GetDC(window);
     SIZE m = {0, 0};
@@ -131,6 +140,7 @@ void LayoutChildren(int width, int height)
 
 static void DestroyMainWindow(HWND window)
 {
+    LeavePractice(window);
     SendMessageW(window, WM_COMMAND, CmdSwitchOff, 0);
     ShutdownPlayback();
     ReleaseRecordingEvents();
@@ -146,6 +156,8 @@ static void KeyMessage(HWND window, UINT message, LPARAM lParam)
     BeginKeySurface(window, &surface);
     PlayKeyEvent(&surface, message, (uint32_t)lParam);
     EndKeySurface(&surface);
+    // The note has gone out: what it changed in practice is drawn now.
+    PracticeAfterKey(window);
 }
 
 static void ScrollMessage(WPARAM wParam, LPARAM lParam)
@@ -245,6 +257,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_CHAR:
         if (wParam == 27 && gSettings.switchOn) {
+            LeavePractice(window);
             EscapeKey();
             RepaintMainWindow();
         }
@@ -267,6 +280,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return DispatchCommand(window, LOWORD(wParam));
     case WM_TIMER:
         if (wParam == 1) PlaybackStartTimer(window);
+        else if (wParam == PracticeTimerId) PracticeTimer(window);
         return 0;
     case WM_PLAYEVENT:
         PlayEventMessage(window, wParam, lParam);

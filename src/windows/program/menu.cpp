@@ -7,6 +7,7 @@
 #include "portable/play/performance.h"
 #include "windows/program/app.h"
 #include "windows/program/instruments.h"
+#include "windows/program/practice_window.h"
 #include "windows/platform/system_text.h"
 
 // The key items in menu order, with their accelerators.
@@ -121,6 +122,7 @@ HMENU BuildMainMenu(unsigned deviceCount)
     HMENU popups[8] = {ItemsMenu(SwitchItems, 2),        InstrumentMenu(), KeyMenu(),
                        RecordingMenu(),                   ItemsMenu(FunctionItems, 2),
                        DeviceMenu(deviceCount),           ChannelMenu(),    ItemsMenu(HelpItems, 2)};
+    AppendPracticeItems(popups[4]);
     CheckMenuItem(popups[0], CmdSwitchOff, MF_BYCOMMAND | MF_CHECKED);
     HMENU bar = CreateMenu();
     for (int i = 0; i < 8; i++) AppendProgramItem(bar, MF_POPUP, (UINT_PTR)popups[i], MenuBarTitles[i]);
