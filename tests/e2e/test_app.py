@@ -31,8 +31,7 @@ def test_real_program_without_device_plays_on_its_synthesizer_when_it_can(h):
     for sf2, audio in ((font[:len(font) // 2], True), (font, False), (font, True)):
         app = h.start(h.program_copy("qf.exe", sf2), wait_main=sf2 is font and audio, audio=audio)
         if sf2 is not font:
-            # The reader's own words on the damage, once, after the program's.
-            said = box_text(app, "琴坊音源", 25)
+            said = box_text(app, "琴坊音源", 25)  # the reader's own words after the program's
             expect(said.startswith("琴坊音源不可用: qf.sf2 ") and len(said) > 20, "a damaged qf.sf2 says why", None, said)
             close_box(app, "琴坊音源")
         if sf2 is not font or not audio:
@@ -93,19 +92,15 @@ def test_synthesizer_first_and_chosen_in_the_menu_plays_the_keys(h):
 
 
 def test_quick_taps_of_a_recording_all_sound(h):
-    # Eight keys each released 3 ms after its press (playback keeps 5 ms
-    # between events), then L held (the stop at the end of a play cuts what
-    # sounds), named on the command line: under Wine's 10 ms period a press
-    # and its release often reach the synthesizer in the same period, and
-    # each must sound.
+    # Eight taps released 3 ms after the press (playback keeps 5 ms), then L
+    # held past the stop at the end: under Wine's 10 ms period a tap's press
+    # and release often reach the synthesizer in one period. Each must sound.
     keys = (0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26)
     events = "".join("500 256 %08x 0\n%d 257 %08x 0\n" % (k << 16 | 1, 3 if k < 0x26 else 500, 0xC0000001 | k << 16)
                      for k in keys)
     path = os.path.join(h.tmp, "taps.qfi")
     run([os.path.join(h.build, "native", "qftool"), "write", path, "--key", "1297"], input=events)
-    # The real program (no MIDI device under Wine: it plays on its synthesizer)
-    # plays the recording once as it starts.
-    app = h.start("qf.exe", args=["Z:" + path.replace("/", "\\")], audio=True)
+    app = h.start("qf.exe", args=["Z:" + path.replace("/", "\\")], audio=True)  # on its synthesizer, playing
     time.sleep(0.5 * len(keys) + 1.0)
     app.close()
     signal = read_stream(app.audio_path)
