@@ -132,9 +132,8 @@ def read_stream(path):
 
 def note_onsets(signal, block=48):
     """The first frames of the notes: a block of 1 ms whose peak reaches 0.002
-    and ten times the 20 ms that end 2 ms before it (an attack may take a
-    few milliseconds to rise out of the last note's tail), 250 ms or more
-    after the last onset."""
+    and ten times the 20 ms that end 2 ms before it (an attack may rise for a
+    while), 250 ms or more after the last onset."""
     import numpy as np
     peaks = np.abs(signal[:len(signal) // block * block]).reshape(-1, block).max(axis=1)
     onsets = []

@@ -49,9 +49,7 @@ def test_synthesizer_first_and_chosen_in_the_menu_plays_the_keys(h):
     # Nothing remembered, qf.sf2 and an audio output: the start is on the
     # synthesizer, though the system offers its mapper and a device.
     app = h.start(audio=True)
-    menu = app.menu()
-    expect(menu[513][0] and not menu[511][0] and menu[256][0], "the first start is on the synthesizer, switched on")
-    expect_equal([], app.midi(), "the system's devices are not opened")
+    expect(app.menu()[513][0] and app.menu()[256][0] and not app.midi(), "the first start is on the synthesizer")
     app.choose_menu_item("设备(&6)", 511)
     expect_soon(True, lambda: app.menu()[511][0], "the mapper is checked")
     app.choose_menu_item("设备(&6)", 513)
@@ -96,8 +94,7 @@ def test_quick_taps_of_a_recording_all_sound(h):
     # held past the stop at the end: under Wine's 10 ms period a tap's press
     # and release often reach the synthesizer in one period. Each must sound.
     keys = (0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26)
-    events = "".join("500 256 %08x 0\n%d 257 %08x 0\n" % (k << 16 | 1, 3 if k < 0x26 else 500, 0xC0000001 | k << 16)
-                     for k in keys)
+    events = "".join("500 256 %08x 0\n%d 257 %08x 0\n" % (k << 16 | 1, 3 + 497 * (k == 0x26), k << 16 | 0xC0000001) for k in keys)
     path = os.path.join(h.tmp, "taps.qfi")
     run([os.path.join(h.build, "native", "qftool"), "write", path, "--key", "1297"], input=events)
     app = h.start("qf.exe", args=["Z:" + path.replace("/", "\\")], audio=True)  # on its synthesizer, playing

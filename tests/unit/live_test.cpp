@@ -1,7 +1,6 @@
 // The built-in synthesizer as an output device: the queue between the two
-// threads, the device list, each message rendered at the frame of its time
-// stamp, a stream that reopens (or first opens) with nothing left sounding,
-// a queue that overflows; and the audio output's choices.
+// threads, messages at the frames of their stamps, a stream that reopens
+// with nothing left sounding, an overflow; and the audio output's choices.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -75,11 +74,9 @@ TEST(LiveDevice, KeepsItsIdAndIsReadyWithAnEndpoint)
         OfferLiveDevice(GeneralMidiFont());
         setenv("QF_MIDI_DEVICES", "A|B", 1);
         char name[DeviceNameSize] = "";
-        EXPECT_EQ(2u, MidiOutDeviceCount());
-        EXPECT_TRUE(MidiOutDeviceName(1, name, sizeof(name)) && std::string(name) == LiveDeviceName);
         int32_t ready = -2;
-        EXPECT_EQ(endpoint, LiveDeviceReady(&ready));
-        EXPECT_EQ(endpoint ? 1 : -2, ready);
+        EXPECT_TRUE(MidiOutDeviceCount() == 2 && MidiOutDeviceName(1, name, sizeof name) && name == std::string(LiveDeviceName));
+        EXPECT_TRUE(LiveDeviceReady(&ready) == endpoint && ready == (endpoint ? 1 : -2));
     }
     StartCapture();
 }
@@ -113,21 +110,19 @@ static float Apart(const std::vector<float>& a, const std::vector<float>& b, siz
     return most;
 }
 
-// What the device renders is what its messages make. A stream that reopens
-// (the endpoint went away, perhaps for a while, and came back at this rate)
-// cuts the note held, and the channel plays on with the program it was last
-// given, also one given while no stream played; a device opened without an
-// endpoint sounds as one comes. Blocks of whole control blocks of the
-// synthesizer keep each note at the same place in its control block as in
-// the reference.
-TEST(LiveDevice, RendersItsMessagesAndReopensSilent)
+// What the device renders is what its messages make, from the block's first
+// frame. A stream that reopens (the endpoint went away, perhaps for a while,
+// and came back at this rate) cuts the note held, and the channel plays on
+// with the program it was last given, also one given while no stream played.
+// A device opened without an endpoint sounds as one comes.
+// Blocks of whole control blocks of the synthesizer keep each note at the
+// same place in its control block as in the reference.
+TEST(LiveDevice, RendersFromThePeriodStartAndReopensSilent)
 {
     struct Case {
         int rate;
-        bool away;     // messages were sent while no stream played
-        bool endpoint; // there was one when the device opened
-    } cases[] = {{48000, false, true}, {44100, false, true}, {48000, true, true}, {22050, true, true},
-                 {44100, true, false}};
+        bool away, endpoint; // messages were sent while no stream played; an endpoint at the open
+    } cases[] = {{48000, false, 1}, {44100, false, 1}, {48000, true, 1}, {22050, true, 1}, {44100, true, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.rate) + (c.away ? " away" : "") + (c.endpoint ? "" : " no endpoint"));
         StartCapture();
@@ -139,9 +134,7 @@ TEST(LiveDevice, RendersItsMessagesAndReopensSilent)
         SendNoteOn(live, 0, 69, 100);
         std::vector<float> first = Reference(48000, {0x28C0, 0x644590}, 8 * ControlFrames);
         EXPECT_GT(Apart(first, {}), 0.001f);
-        if (c.endpoint) {
-            EXPECT_EQ(first, RenderLive(8 * ControlFrames));
-        }
+        EXPECT_TRUE(!c.endpoint || first == RenderLive(8 * ControlFrames));
         uint32_t program = 40;
         if (c.away) {
             SendProgramChange(live, 0, program = 50);
@@ -167,12 +160,10 @@ TEST(LiveDevice, RendersItsMessagesAndReopensSilent)
 TEST(LiveDevice, MessagesSoundAtTheFramesOfTheirStamps)
 {
     constexpr int64_t Ms = AudioClockPerSecond / 1000;
-    struct Case {
-        int64_t on, off; // stamps
-        uint32_t at[2];  // frames at 48 kHz
-    } cases[] = {{0, 3 * Ms, {0, 144}},       {2 * Ms, 2 * Ms, {96, 96}},       {5 * Ms, 3 * Ms, {240, 240}},
-                 {-Ms * Ms, 3 * Ms, {0, 144}}, {12 * Ms, 3 * Ms, {511, 511}}, {0, Ms * Ms * Ms, {0, 511}}};
-    for (const Case& c : cases) {
+    const struct { int64_t on, off; uint32_t at[2]; } cases[] = { // stamps, frames at 48 kHz
+        {0, 3 * Ms, {0, 144}}, {2 * Ms, 2 * Ms, {96, 96}},     {5 * Ms, 3 * Ms, {240, 240}},
+        {-Ms * Ms, 3 * Ms, {0, 144}}, {12 * Ms, 3 * Ms, {511, 511}}, {0, Ms * Ms * Ms, {0, 511}}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.on) + " " + std::to_string(c.off));
         StartCapture();
         OfferLiveDevice(GeneralMidiFont());
