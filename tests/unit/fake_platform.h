@@ -15,9 +15,8 @@ struct FakePlatform {
 
 extern FakePlatform gFake;
 
-// The audio output as the tests play it: the output starts always, a stream
-// opens at once at 48 kHz when an endpoint is there, and the test renders
-// from its source (and prepares it when an endpoint comes later).
+// The audio output as the tests play it: a stream opens at once at 48 kHz
+// when an endpoint is there (else the test prepares it later), and the test renders from its source.
 struct AudioSource;
 struct FakeAudio {
     bool present = true; // a default endpoint exists

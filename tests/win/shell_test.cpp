@@ -186,14 +186,6 @@ protected:
     }
 
     void Command(int id) { SendMessageA(window, WM_COMMAND, id, 0); }
-    // The next start of the program, with what it remembered.
-    void Restart()
-    {
-        DestroyWindow(window);
-        DeleteFileA(log.c_str());
-        ResetPerformanceSettings();
-        window = CreateWindowExA(0, "QF", "", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, gInstance, nullptr);
-    }
     HMENU Menu() { return GetMenu(window); }
     bool ButtonEnabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != 0; }
 };
@@ -349,7 +341,10 @@ TEST_F(MainWindow, TheDeviceChosenLastOpensAtTheNextStart)
     for (const auto& c : cases) {
         _putenv(c.devices);
         OfferLiveDevice(c.firstLine[0] && c.choose == 0 ? nullptr : &font);
-        Restart();
+        DestroyWindow(window);
+        DeleteFileA(log.c_str());
+        ResetPerformanceSettings();
+        window = CreateWindowExA(0, "QF", "", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, gInstance, nullptr);
         EXPECT_EQ(c.firstLine, Lines().empty() ? "" : Lines()[0]) << c.devices;
         EXPECT_TRUE(Checked(Menu(), c.checked) && gSettings.switchOn && !Checked(Menu(), 1334)) << c.devices;
         if (c.choose) Command(c.choose);
