@@ -16,7 +16,7 @@ struct FakePlatform {
 extern FakePlatform gFake;
 
 // The audio output as the tests play it: a stream opens at once at 48 kHz
-// when an endpoint is there (else the test prepares it later), and the test renders from its source.
+// when an endpoint is there (else the test prepares it later); the test renders from its source.
 struct AudioSource;
 struct FakeAudio {
     bool present = true; // a default endpoint exists
