@@ -18,7 +18,7 @@ if(WIN32)
   find_program(QF_CHMCMD chmcmd)
   file(GLOB QF_HELP_SOURCES CONFIGURE_DEPENDS
        ${QF_HELP_DIR}/*.htm ${QF_HELP_DIR}/*.css ${QF_HELP_DIR}/*.hhp
-       ${QF_HELP_DIR}/*.hhc ${QF_HELP_DIR}/*.hhk)
+       ${QF_HELP_DIR}/*.hhc ${QF_HELP_DIR}/*.hhk ${QF_HELP_DIR}/*.png)
   set(QF_CHM ${CMAKE_BINARY_DIR}/qf.chm)
   if(QF_CHMCMD)
     add_custom_command(

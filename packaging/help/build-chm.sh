@@ -28,6 +28,11 @@ for f in "$src"/*.htm "$src"/*.hhc "$src"/*.hhk "$src"/*.hhp "$src"/*.css; do
   esac
 done
 
+# Pictures go in as they are.
+for f in "$src"/*.png; do
+  [ -e "$f" ] && cp "$f" "$work/"
+done
+
 log="$work/chmcmd.log"
 if ! (cd "$work" && chmcmd --verbosity 1 qf.hhp) > "$log" 2>&1; then
   cat "$log" >&2

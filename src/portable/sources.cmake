@@ -11,6 +11,7 @@ list(APPEND QF_PORTABLE_SOURCES
   portable/formats/jianpu.cpp
   portable/formats/score_text.cpp
   portable/formats/midi_keys.cpp
+  portable/formats/song_file.cpp
   portable/live/message_queue.cpp
   portable/live/live_device.cpp
   portable/live/device_seam.cpp

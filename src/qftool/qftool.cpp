@@ -25,6 +25,9 @@
 #include "qftool/console.h"
 #include "qftool/tool_output.h"
 #include "portable/formats/jianpu.h"
+#include "portable/formats/midi_keys.h"
+#include "portable/keys/keymap.h"
+#include "portable/formats/song_file.h"
 #include "qftool/render.h"
 #include "qftool/song_commands.h"
 
@@ -266,24 +269,20 @@ int JianpuCommand(int argc, char** argv)
         free(output);
         return 1;
     }
-    Score score;
-    ScoreError error;
-    RecordedEvent* events = nullptr;
-    uint32_t count = 0;
-    bool ok = ParseScore(bytes, size, &score, &error);
+    SongFile song;
+    SongOptions options = {AllTracks, true, DefaultKeyId, false};
+    bool ok = ReadSongImage(bytes, size, argv[0], SongFromScore, options, nullptr, nullptr, &song);
     free(bytes);
-    if (ok) {
-        ok = ScoreEvents(score, &events, &count, &error);
-        FreeScore(&score);
-    }
     if (!ok) {
-        ToolMessage("%s:%" PRIu32 ":%" PRIu32 ": %s\n", argv[0], error.line, error.column, error.text);
+        if (song.message) ToolMessage("%s\n", song.message);
+        else ToolMessage("qftool: out of memory\n");
+        FreeSongFile(&song);
         free(output);
         return 1;
     }
     // Written only now that the whole score has converted.
-    const char* message = WriteRecordingFile(events, count, score.keyId, 0, output);
-    free(events);
+    const char* message = WriteRecordingFile(song.data.events, song.data.eventCount, (int32_t)song.data.keyId, 0, output);
+    FreeSongFile(&song);
     free(output);
     if (message) {
         ShowFileMessage(message, argv[1]);

@@ -9,54 +9,9 @@
 #include <cstring>
 
 #include "portable/keys/keymap.h"
-#include "portable/formats/midi_import.h"
 #include "qftool/console.h"
 #include "portable/formats/jianpu.h"
 #include "portable/formats/midi_keys.h"
-
-namespace {
-
-bool NamedAsMidi(const char* path)
-{
-    const char* dot = strrchr(path, '.');
-    if (!dot) return false;
-    char extension[6] = {0};
-    for (int i = 0; i < 5 && dot[i + 1]; i++) extension[i] = (char)tolower((unsigned char)dot[i + 1]);
-    return strcmp(extension, "mid") == 0 || strcmp(extension, "midi") == 0;
-}
-
-bool ReadMidiSong(const char* path, const uint8_t* bytes, size_t size, const SongOptions& options,
-                  RecordingFileData* data)
-{
-    MidiSong song;
-    char message[200];
-    if (!ParseMidiFile(bytes, size, &song, message, sizeof message)) {
-        ToolMessage("qftool: %s: %s\n", path, message);
-        return false;
-    }
-    if (options.track != AllTracks && options.track > song.trackCount) {
-        ToolMessage("qftool: %s has %" PRIu32 " tracks: --track takes 1 to %" PRIu32 "\n", path, song.trackCount,
-                    song.trackCount);
-        FreeMidiSong(&song);
-        return false;
-    }
-    int32_t keyId = options.autoKey ? ChooseSongKey(song, options.track) : options.keyId;
-    SongKeys keys;
-    const char* problem = SongKeyEvents(song, options.track, keyId, &keys);
-    FreeMidiSong(&song);
-    if (problem) {
-        ToolMessage("qftool: %s: %s\n", path, problem);
-        return false;
-    }
-    if (keys.leftOut == 1) ToolMessage("qftool: %s: 1 note left out: no key reaches it in %s\n", path, KeyMarkName(keyId));
-    if (keys.leftOut > 1)
-        ToolMessage("qftool: %s: %" PRIu32 " notes left out: no key reaches them in %s\n", path, keys.leftOut,
-                    KeyMarkName(keyId));
-    *data = {keys.events, keys.count, (uint32_t)keyId, false};
-    return true;
-}
-
-} // namespace
 
 bool ParseSongArguments(int argc, char** argv, int positionalCount, const char** positional, SongOptions* options,
                         const char* usage)
@@ -105,27 +60,22 @@ bool ParseSongArguments(int argc, char** argv, int positionalCount, const char**
     return true;
 }
 
+void ShowSongMessage(const SongFile& song, const char* path)
+{
+    if (song.fileMessage) ShowFileMessage(song.fileMessage, path);
+    else if (song.message) ToolMessage(song.placed ? "%s\n" : "qftool: %s\n", song.message);
+}
+
 bool ReadSong(const char* path, const SongOptions& options, bool midiOnly, RecordingFileData* data)
 {
-    size_t size = 0;
-    uint8_t* bytes = ReadWholeFile(path, &size);
-    // By what the file holds: "MThd" or "RIFF"; only a file that holds
-    // neither is taken by its name.
-    bool riff = bytes && size >= 4 && memcmp(bytes, "RIFF", 4) == 0;
-    bool midi = bytes && (LooksLikeMidiFile(bytes, size) || midiOnly || (!riff && NamedAsMidi(path)));
-    bool ok;
-    if (midi) {
-        ok = ReadMidiSong(path, bytes, size, options, data);
-    } else if (options.given && bytes) {
-        ToolMessage("qftool: %s is no MIDI file: --track and --key are for MIDI files\n", path);
-        ok = false;
-    } else {
-        // A recording file, or a file that cannot be read: the recording
-        // file reader's own messages.
-        const char* message = ReadRecordingFile(path, data);
-        if (message) ShowFileMessage(message, path);
-        ok = !message;
+    SongFile song;
+    bool ok = ReadSongFile(path, path, options, midiOnly ? MidiOnly : RecordingOrMidi, nullptr, nullptr, &song);
+    if (!ok && !song.fileMessage && !song.message) ToolMessage("qftool: out of memory\n");
+    ShowSongMessage(song, path);
+    if (ok) {
+        *data = song.data;
+        song.data.events = nullptr;
     }
-    free(bytes);
+    FreeSongFile(&song);
     return ok;
 }

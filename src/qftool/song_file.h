@@ -1,18 +1,12 @@
-// qftool's songs: a recording file (.qfi) or a Standard MIDI File, told apart
-// by what the file holds, read as recording-file data; and the options that
-// say how a MIDI file becomes a recording (as qftool import makes one).
+// qftool's songs: a recording file (.qfi) or a Standard MIDI File, read by
+// the portable song reader, its messages written to standard error; and the
+// options that say how a MIDI file becomes a recording.
 #pragma once
 
 #include <cstdint>
 
 #include "portable/formats/recording_file.h"
-
-struct SongOptions {
-    uint32_t track; // AllTracks, or 1..the file's track count
-    bool autoKey;   // the key from the song (the default)
-    int32_t keyId;  // else this key
-    bool given;     // --track or --key was given
-};
+#include "portable/formats/song_file.h"
 
 // Splits the arguments into exactly positionalCount positional ones and the
 // options --track N and --key K|auto (K a key identifier as a recording
@@ -20,6 +14,10 @@ struct SongOptions {
 // after a message (the usage line when the count is wrong) on anything else.
 bool ParseSongArguments(int argc, char** argv, int positionalCount, const char** positional, SongOptions* options,
                         const char* usage);
+
+// Writes the message of a song read (an error or a warning), if any:
+// "qftool: " before it unless it names a place in a score.
+void ShowSongMessage(const SongFile& song, const char* path);
 
 // Reads the song at path: a recording file as it is (then no option may be
 // given), a MIDI file converted with the options. A file that begins with

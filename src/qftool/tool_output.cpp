@@ -8,6 +8,7 @@
 
 #include "portable/formats/recording_file.h"
 #include "portable/formats/program_text.h"
+#include "portable/formats/song_file.h"
 #include "qftool/console.h"
 
 // Copies text into out (room for 4 bytes a byte of text), showing what a
@@ -128,34 +129,5 @@ bool ParseNumber(const char* text, long long low, long long high, long long* val
 
 uint8_t* ReadWholeFile(const char* path, size_t* size)
 {
-    FILE* file = OpenPathFile(path, "rb");
-    if (!file) return nullptr;
-    uint8_t* bytes = nullptr;
-    size_t used = 0, capacity = 0;
-    bool ok = true;
-    for (;;) {
-        if (used == capacity) {
-            size_t grown = capacity ? capacity * 2 : 4096;
-            uint8_t* more = grown > capacity ? (uint8_t*)realloc(bytes, grown) : nullptr;
-            if (!more) {
-                ok = false;
-                break;
-            }
-            bytes = more;
-            capacity = grown;
-        }
-        size_t got = fread(bytes + used, 1, capacity - used, file);
-        used += got;
-        if (got == 0) {
-            ok = !ferror(file);
-            break;
-        }
-    }
-    fclose(file);
-    if (!ok) {
-        free(bytes);
-        return nullptr;
-    }
-    *size = used;
-    return bytes;
+    return ReadWholePathFile(path, size);
 }

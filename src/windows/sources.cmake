@@ -26,5 +26,6 @@ list(APPEND QF_WINDOWS_SOURCES
   windows/program/playback.cpp
   windows/program/recording_commands.cpp
   windows/program/document_commands.cpp
+  windows/program/track_chooser.cpp
   windows/program/practice_window.cpp
   windows/program/practice_results.cpp)

@@ -14,6 +14,8 @@
  *   qf-peek settext TITLE TEXT      (puts TEXT into the control of that window's
  *                                    thread that has the keyboard focus)
  *   qf-peek caret                   (the window with the keyboard focus)
+ *   qf-peek listbox TITLE           (the lines of that window's list box, each
+ *                                    after 1 when selected, else 0, and a tab)
  * Exit status 0 when done, 1 when the window or the answer is missing. */
 #include <windows.h>
 #include <shellapi.h>
@@ -152,6 +154,19 @@ int main(void)
         return ListMenu(w, 0);
     } else if (wcscmp(request, L"menurects") == 0) {
         return ListMenu(w, 1);
+    } else if (wcscmp(request, L"listbox") == 0) {
+        HWND list = FindWindowExW(w, NULL, L"ListBox", NULL);
+        LRESULT count = list ? SendMessageW(list, LB_GETCOUNT, 0, 0) : -1;
+        LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+        for (LRESULT i = 0; i < count; i++) {
+            WCHAR line[1024] = L"";
+            if (SendMessageW(list, LB_GETTEXTLEN, (WPARAM)i, 0) < 1024)
+                SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
+            printf("%d\t", i == selected ? 1 : 0);
+            PrintWide(line);
+            printf("\n");
+        }
+        if (count < 0) { fprintf(stderr, "no list box\n"); return 1; }
     } else if (wcscmp(request, L"settext") == 0 && argc >= 4) {
         GUITHREADINFO info;
         memset(&info, 0, sizeof(info));

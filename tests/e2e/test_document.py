@@ -1,7 +1,8 @@
 """The document as a player meets it: saving through the save dialog, loading
 it back (key and auto bass restored), exporting it as a MIDI file, the
-question before unsaved changes are lost, and a recording named on the
-command line (plain, quoted with blanks, too long, damaged)."""
+question before unsaved changes are lost, a recording named on the
+command line (plain, quoted with blanks, too long, damaged), and a MIDI
+song opened with its track chooser, then a damaged one."""
 import os
 import subprocess
 import time
@@ -11,6 +12,7 @@ from common import box_text, choose_file, close_box, note_off, note_on, windows_
 
 SAVE_DIALOG = "另存为"
 OPEN_DIALOG = "打开"
+CHOOSER = "选择音轨"
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 
 
@@ -193,3 +195,58 @@ def test_command_line_with_a_damaged_file(h):
                  grayed(app, [1285, 1286, 1288, 1289, 1282]), "nothing to play or save")
     time.sleep(0.6)  # the play of a loaded file would have begun by now
     expect_equal(["open -1 ok", "c0 00 00"], app.midi(), "nothing plays")
+
+
+def two_track_song(path):
+    """A MIDI file in F major: a violin lead of three notes, a finger bass of two."""
+    import mido
+    song = mido.MidiFile(type=1, ticks_per_beat=96)
+    for name, program, channel, notes in (("Lead", 40, 0, [72, 74, 76]), ("Bass", 33, 1, [48, 43])):
+        track = mido.MidiTrack([mido.MetaMessage("track_name", name=name), mido.MetaMessage("key_signature", key="F"),
+                                mido.Message("program_change", channel=channel, program=program)])
+        for note in notes:
+            track += [mido.Message("note_on", channel=channel, note=note, velocity=64),
+                      mido.Message("note_off", channel=channel, note=note, time=48)]
+        song.tracks.append(track)
+    song.save(path)
+
+
+def test_midi_song_through_the_chooser_then_a_damaged_one(h):
+    song, cut = os.path.join(h.tmp, "two.mid"), os.path.join(h.tmp, "cut.mid")
+    two_track_song(song)
+    with open(song, "rb") as f:
+        data = f.read()
+    with open(cut, "wb") as f:
+        f.write(data[:-5])
+    last = data.rindex(b"MTrk")
+    message = "cut.mid: the MIDI file is cut short: a chunk of %d bytes at byte %d runs past its end" % (
+        int.from_bytes(data[last + 4:last + 8], "big"), last)
+    app = h.start()
+    app.command(1296)
+    choose_file(app, song, OPEN_DIALOG)
+    app.wait_window(CHOOSER)
+    expect_equal(["1\t音轨 1\tLead\t3 个音\t小提琴", "0\t音轨 2\tBass\t2 个音\t电Bass(手指弹)"],
+                 h.peek("listbox", CHOOSER).splitlines(), "the tracks with notes, the busiest selected")
+    app.focus(CHOOSER)
+    app.key("End", "Return")
+    expect(wait_until(lambda: not app.find_window(CHOOSER), 10, 0.1), "the chooser closes")
+    expect_soon((True, True, False), lambda: (app.menu()[1300][0], app.menu()[1024 + 33][0], app.menu()[1288][1]),
+                "F major, the bass's instrument, an unsaved song")
+    expect_equal("琴坊 - [two.mid]", app.main_title(), "the caption names the song")
+    bass = [note_on(48), note_off(48), note_on(43), note_off(43)] + ALL_NOTES_OFF
+
+    def plays_the_bass(what):
+        mark = app.mark()
+        app.command(1285)
+        expect_equal(bass, app.wait_midi(mark, len(bass), timeout=5), what)
+        expect_soon(False, lambda: app.menu()[1296][1], "the open command back after the play")
+
+    plays_the_bass("the bass track plays")
+    app.command(1296)
+    expect_equal("保存当前的变化在 未命名?", box_text(app, "QF"), "the question before the open")
+    answer(app, "QF", IDNO)
+    choose_file(app, cut, OPEN_DIALOG)
+    expect_equal(message, box_text(app, "QF"), "the reader's message")
+    close_box(app, "QF")
+    expect_equal("琴坊 - [two.mid]", app.main_title(), "the song is still there")
+    plays_the_bass("after the damaged file the bass track still plays")

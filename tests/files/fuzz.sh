@@ -30,7 +30,8 @@ cd "$work"
 ./recording_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 "$work/corpus" "$src/tests/fuzz/seeds"
 
-# The MIDI file reader and the conversion of its notes into key presses.
+# The MIDI file reader and the conversion of its notes into key presses,
+# through the song reader (which reads the same bytes as a jianpu score too).
 mkdir -p "$work/midi_corpus"
 "$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
@@ -38,7 +39,8 @@ mkdir -p "$work/midi_corpus"
     "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/portable/formats/midi_import.cpp" \
     "$src/src/portable/formats/midi_keys.cpp" "$src/src/portable/formats/jianpu.cpp" \
     "$src/src/portable/formats/score_text.cpp" "$src/src/portable/formats/program_text_posix.cpp" \
-    "$src/src/portable/song/replay.cpp" \
+    "$src/src/portable/song/replay.cpp" "$src/src/portable/formats/song_file.cpp" \
+    "$src/src/portable/formats/recording_file.cpp" "$src/src/portable/formats/file_platform_posix.cpp" \
     -o "$work/midi_file_fuzzer"
 ./midi_file_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 "$work/midi_corpus" "$src/tests/fuzz/midi_seeds"

@@ -143,6 +143,9 @@ expect_status 0 "$tool" keys one.mid --key 1297
 [ "$(cat out.txt)" = "0.000  A 1" ] || fail "keys of a MIDI file: $(cat out.txt)"
 expect_status 1 "$tool" import one.mid x.qfi --track 2
 [ "$(cat err.txt)" = "qftool: one.mid has 1 tracks: --track takes 1 to 1" ] || fail "--track 2: $(cat err.txt)"
+printf 'MThd\0\0\0\6\0\1\0\2\0\140MTrk\0\0\0\13\0\377\121\3\7\241\40\0\377\57\0MTrk\0\0\0\10\0\220\74\100\140\200\74\0' >tempo.mid
+expect_status 1 "$tool" import tempo.mid x.qfi --track 1
+[ "$(cat err.txt)" = "qftool: tempo.mid: no notes to play: the track has none" ] || fail "a tempo track: $(cat err.txt)"
 for bad in "--key 1306" "--key 1=H" "--track 0" "--key auto --key auto"; do
     expect_status 1 "$tool" import one.mid x.qfi $bad
 done

@@ -198,6 +198,8 @@ TEST(JianpuScore, LengthsWithDotsAndDashesLessTheGap)
         // 6/8 with a dotted crotchet at 60: a crotchet at 90.
         {"6/8 4.=60 q1 q1 q1 1. 2[ q1 q1 ]", {0, 333, 667, 1000, 2000, 2500}, {303, 637, 970, 1970, 2470, 2970}},
         {"4=60 |: 1 :| 2", {0, 1000, 2000}, {970, 1970, 2970}},
+        // A triplet of quavers written as a crotchet and a quaver.
+        {"4=60 3[ 1 q1 ] 1", {0, 667, 1000}, {637, 970, 1970}},
     };
     for (const Case& c : cases) {
         std::vector<Timed> events = Convert(c.score);
@@ -244,6 +246,8 @@ TEST(JianpuScore, ErrorsNameTheLineAndColumn)
         {"4=5 1", 1, 1, "bad tempo"},
         {"4=501 1", 1, 1, "bad tempo"},
         {"4=x 1", 1, 1, "bad tempo"},
+        {"4=-5 1", 1, 1, "bad tempo \"4=-5\""},
+        {"1=-C 1", 1, 3, "unknown key \"-C\""},
         {"1 3/ 1", 1, 3, "time signature"},
         {"- 1", 1, 1, "no note before it"},
         {"1 1',", 1, 5, "not both"},
@@ -263,6 +267,10 @@ TEST(JianpuScore, ErrorsNameTheLineAndColumn)
         {u8"1=Ｈ", 1, 3, u8"unknown key \"Ｈ\""},
         {"\xff\xfe" "1\0", 1, 1, "UTF-16 (what Notepad calls \"Unicode\"): save it as UTF-8"},
         {std::string("1\0 \0", 4), 1, 1, "UTF-16"},
+        {std::string("\x2d\x4e" "1\0 \0" "2\0", 8), 1, 1, "UTF-16 (what Notepad calls"}, // "中1 2", no mark
+        {std::string("\0\x4e\0" "1\0 \0" "2", 8), 1, 1, "UTF-16"},                        // big-endian
+        {std::string("\0" "1 2 3", 6), 1, 1, "\"\\x00\" is not text but a control character"},
+        {std::string("1 2\n3 \0 4", 9), 2, 3, "\"\\x00\" is not text"},
         {"title=x 1=H", 1, 11, "unknown key"},
         {"4.=400 1", 1, 1, "4.= and 7 to 333"},
         {"~ 1", 1, 1, "\"~\" with no note"},
@@ -277,7 +285,11 @@ TEST(JianpuScore, ErrorsNameTheLineAndColumn)
         {"1 [1 2", 1, 3, "repeat not closed"},
         {":| 1", 1, 1, "nothing to repeat"},
         {"1 [2 2", 1, 3, "a second ending with no first"},
-        {"|: 1 [1 2 [1 3 :|", 1, 11, "a second first ending"},
+        {"|: 1 [1 2 [1 3 :|", 1, 11, "the first ending is written twice (the first [1 is at 1:6): close it"},
+        {"|: 1 [1 2 :| [1 3", 1, 14, "the first ending is written twice (the first [1 is at 1:6): after its :|"},
+        {"|: 1 [1 2 [2 3", 1, 11, "the first ending at 1:6 is not closed with :|"},
+        {"1 3[ q1 q2 ] 1", 1, 3, "the tuplet 3[ holds 2 notes: a tuplet of 3 needs 3 notes, or"},
+        {"5[ 1 q1 q1 ]", 1, 1, "the tuplet 5[ holds 3 notes"},
         // Out of reach: found when the notes become key events.
         {"1 2\n 1'''", 2, 2, "no key plays this note (MIDI 96)"},
         {"1=A 1,,,", 1, 5, "no key plays this note (MIDI 33)"},

@@ -3,6 +3,7 @@
 // of damage with its message) and the notes turned into key presses.
 #include "portable/formats/midi_import.h"
 #include "portable/formats/midi_keys.h"
+#include "portable/formats/song_file.h"
 
 #include <gtest/gtest.h>
 
@@ -122,7 +123,7 @@ TEST(MidiImport, NotesAndTheirTimes)
 // A song of note events: "time-in-us channel note velocity [track]".
 MidiSong Song(std::vector<MidiNoteEvent>& events)
 {
-    return {events.data(), (uint32_t)events.size(), 2, false, 0, false};
+    return {events.data(), (uint32_t)events.size(), 2, false, 0, false, nullptr};
 }
 
 MidiNoteEvent Note(uint64_t us, uint8_t channel, uint8_t note, uint8_t velocity, uint16_t track = 0)
@@ -178,8 +179,12 @@ TEST(MidiImport, NotesBecomeKeyPresses)
     // Nothing to play, and waits beyond a delay.
     std::vector<MidiNoteEvent> drums = {Note(0, 9, 36, 90)}, high = {Note(0, 0, 120, 90)},
                                late = {Note(0, 0, 60, 90), Note(5000000000000, 0, 60, 0)};
+    std::vector<MidiNoteEvent> none, elsewhere = {Note(0, 0, 60, 90, 1), Note(0, 9, 36, 90, 0)};
     SongKeys keys;
     EXPECT_STREQ("no notes to play (the percussion channel 10 is left out)", SongKeyEvents(Song(drums), 0, 1297, &keys));
+    EXPECT_STREQ("no notes to play: the file has none", SongKeyEvents(Song(none), 0, 1297, &keys));
+    EXPECT_STREQ("no notes to play (the percussion channel 10 is left out)", SongKeyEvents(Song(elsewhere), 1, 1297, &keys));
+    EXPECT_STREQ("no notes to play: the track has none", SongKeyEvents(Song(elsewhere), 3, 1297, &keys));
     EXPECT_NE(nullptr, strstr(SongKeyEvents(Song(high), 0, 1297, &keys), "within reach"));
     EXPECT_NE(nullptr, strstr(SongKeyEvents(Song(late), 0, 1297, &keys), "49 days"));
 }
@@ -203,6 +208,79 @@ TEST(MidiImport, TheSongsKey)
                       .size());
     EXPECT_EQ(1301, ChooseSongKey(read, AllTracks)); // the first signature, one sharp: G major
     FreeMidiSong(&read);
+}
+
+// What the chooser was shown, and its answer.
+struct Asked {
+    uint32_t answer, suggested;
+    std::vector<std::string> tracks; // "name notes program channel"
+};
+
+uint32_t AskTrack(void* context, const SongTrack* tracks, uint32_t count, uint32_t suggested)
+{
+    Asked* asked = (Asked*)context;
+    asked->suggested = suggested;
+    for (uint32_t i = 0; i < count; i++)
+        asked->tracks.push_back(std::string(tracks[i].name) + " " + std::to_string(tracks[i].noteCount) + " " +
+                                std::to_string(tracks[i].program) + " " + std::to_string(tracks[i].channel));
+    return asked->answer;
+}
+
+TEST(SongFile, TracksTheChooserAndTheMessagesOfEachKind)
+{
+    // A conductor track; a lead of three notes (after a drum kit's program
+    // change) with a control character in its name; drums; a bass named in GBK.
+    Bytes file = File(1, 96, {{0x00, 0xFF, 0x03, 0x04, 'S', 'o', 'n', 'g', 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20},
+                              {0x00, 0xFF, 0x03, 0x05, 'L', 'e', 'a', 'd', 0x01, 0x00, 0xC9, 0x01, 0x00, 0xC2, 40,
+                               0x00, 0x92, 72, 64, 0x60, 74, 64, 0x60, 76, 64, 0x60, 76, 0},
+                              {0x00, 0x99, 36, 100, 0x60, 0x89, 36, 0},
+                              {0x00, 0xFF, 0x03, 0x04, 0xB5, 0xCD, 0xD2, 0xF4, 0x00, 0xC1, 33, 0x00, 0x91, 48, 64,
+                               0x60, 43, 64, 0x60, 0x81, 48, 0}});
+    const std::vector<std::string> listed = {"Song 0 -1 -1", "Lead\\x01 3 40 2", " 0 -1 -1", u8"低音 2 33 1"};
+    struct Case {
+        uint32_t track, answer; // the track asked for; the chooser's answer (9: no chooser)
+        bool ok;
+        uint32_t taken, events;
+        int32_t program;
+        uint32_t asked; // the suggestion shown, 0: not asked
+        std::string message;
+    } cases[] = {
+        {BusiestTrack, 4, true, 4, 4, 33, 2, ""},
+        {BusiestTrack, 0, false, 0, 0, -1, 2, ""},
+        {BusiestTrack, 9, true, 2, 6, 40, 0, ""},
+        {3, 0, false, 0, 0, -1, 0, "x.mid: no notes to play (the percussion channel 10 is left out)"},
+        {5, 0, false, 0, 0, -1, 0, "x.mid has 4 tracks: --track takes 1 to 4"},
+    };
+    for (const Case& c : cases) {
+        Asked asked = {c.answer, 0, {}};
+        SongFile song;
+        SongOptions options = {c.track, true, 1297, false};
+        EXPECT_EQ(c.ok, ReadSongImage(file.data(), file.size(), "x.mid", SongFromMidi, options,
+                                      c.answer == 9 ? nullptr : AskTrack, &asked, &song));
+        EXPECT_EQ(c.taken, song.track) << c.track;
+        EXPECT_EQ(c.program, song.program) << c.track;
+        EXPECT_EQ(c.asked, asked.suggested) << c.track;
+        EXPECT_EQ(c.asked ? listed : std::vector<std::string>(), asked.tracks) << c.track;
+        EXPECT_EQ(c.message, song.message ? song.message : "") << c.track;
+        EXPECT_EQ(!c.ok && c.message.empty(), song.cancelled) << c.track;
+        EXPECT_EQ(c.events, song.data.eventCount) << c.track;
+        FreeSongFile(&song);
+    }
+    // A score's message names its place.
+    SongFile song;
+    SongOptions options = {BusiestTrack, true, 1297, false};
+    EXPECT_FALSE(ReadSongImage((const uint8_t*)"1 2\n 8", 6, u8"歌.txt", SongFromScore, options, nullptr, nullptr, &song));
+    EXPECT_EQ(0u, std::string(song.message).find(u8"歌.txt:2:2: unknown token \"8\":")) << song.message;
+    EXPECT_TRUE(song.placed);
+    FreeSongFile(&song);
+
+    // The kind: by what the file holds, else by its name, among the kinds taken.
+    EXPECT_EQ(SongFromMidi, SongKindOf("a.MIDI", (const uint8_t*)"x", 1, AnySongKind));
+    EXPECT_EQ(SongFromMidi, SongKindOf("a.txt", (const uint8_t*)"MThd", 4, AnySongKind));
+    EXPECT_EQ(SongFromRecording, SongKindOf("a.mid", (const uint8_t*)"RIFF", 4, AnySongKind));
+    EXPECT_EQ(SongFromScore, SongKindOf("a.Txt", (const uint8_t*)"1", 1, AnySongKind));
+    EXPECT_EQ(SongFromRecording, SongKindOf("a.txt", (const uint8_t*)"1", 1, RecordingOrMidi));
+    EXPECT_EQ(SongFromMidi, SongKindOf("a.qfi", (const uint8_t*)"RIFF", 4, MidiOnly));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Practice: the song's chords, what moves the song on in wait mode, the
 // judgements in tempo mode, the passage that repeats and the result.
 #include "portable/practice/practice.h"
+#include "windows/program/practice_text.h"
 
 #include <gtest/gtest.h>
 
@@ -220,4 +221,24 @@ TEST(Practice, TheResultAndWhichIsBetter)
     EXPECT_TRUE(BetterResult(fewerWrong, r));
     EXPECT_FALSE(BetterResult(worse, r));
     EXPECT_TRUE(BetterResult(closer, r));
+}
+
+TEST(Practice, TheResultBoxAndTheStatusLine)
+{
+    PracticeResult wait = {24, 22, 3, 0, false}, tempo = {48, 40, 1, 18, true}, best = {48, 44, 0, 12, true};
+    struct Case { PracticeResult result; PracticeMode mode; const PracticeResult* best; bool newBest; const char* text; };
+    const Case cases[] = {
+        {wait, PracticeWait, nullptr, false, "音符: 24\n弹对: 22/24 (91%)\n错键: 3"},
+        {tempo, PracticeTempo, &best, false,
+         "音符: 48\n弹对: 40/48 (83%)\n错键: 1\n时间误差(中位数): 18 毫秒\n\n最好成绩: 弹对 44/48 (91%), 错键 0, 误差 12 毫秒"},
+        {tempo, PracticeTempo, nullptr, true,
+         "音符: 48\n弹对: 40/48 (83%)\n错键: 1\n时间误差(中位数): 18 毫秒\n\n这是这首曲子的最好成绩!"},
+    };
+    char text[512];
+    for (const Case& c : cases) {
+        PracticeResultText(text, sizeof text, c.result, c.mode, c.best, c.newBest);
+        EXPECT_STREQ(c.text, text);
+    }
+    PracticeStatusText(text, sizeof text, 3, 24, PracticeTempo, 75);
+    EXPECT_STREQ("跟弹练习  第 3/24 个音  速度 75%", text);
 }

@@ -1,12 +1,14 @@
 // The document's window side on a real window: the cleaning of the command
 // line, the caption, the file messages, a failed and a plain save, the
 // question whose save fails, the start-up load of good, odd and damaged
-// files, and the safe replacement of a file, in a deep folder too. Message
+// files, songs opened from MIDI files and scores, and the safe replacement
+// of a file, in a deep folder too. Message
 // boxes are answered by a second thread that reads them. File names are
 // UTF-8 (u8 literals); what the windows show is read as UTF-16.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -127,6 +129,7 @@ protected:
         HMENU bar = CreateMenu();
         HMENU items = CreatePopupMenu();
         for (int id = 1282; id <= 1333; id++) AppendMenuA(items, MF_STRING, id, "x");
+        for (int id = 1024; id < 1152; id++) AppendMenuA(items, MF_STRING, id, "i");
         AppendMenuA(bar, MF_POPUP, (UINT_PTR)items, "d");
         window = CreateWindowW(L"QFDocumentTest", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, bar,
                                GetModuleHandleW(nullptr), nullptr);
@@ -547,4 +550,78 @@ TEST(SafeReplacement, DeepFolderNeverWritesTheTargetInPlace)
         RemoveDirectoryA(dir.c_str());
     }
     RemoveDirectoryA(base.c_str());
+}
+
+// A MIDI file and a score open as new, untitled recordings with their key
+// (and the MIDI track's instrument); a damaged MIDI file shows the reader's
+// message and changes nothing.
+TEST_F(Document, SongsFromMidiFilesAndScores)
+{
+    const std::string midi("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x1d\0\xff\x59\2\1\0\0\xc0\x28\0\x90\x43\x40"
+                           "\x60\x80\x43\0\0\x90\x47\x40\x60\x80\x47\0\0\xff\x2f\0", 51);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        SongKind kind;
+        int32_t keyId, instrument;
+        uint32_t track;
+    } cases[] = {
+        {"qf-song.mid", midi, SongFromMidi, 1301, 40, 1},
+        {"qf-song.txt", "1=D 4=120\n1 2 |", SongFromScore, 1298, 40, 0}, // the instrument stays
+    };
+    for (const Case& c : cases) {
+        std::string path = TempPath(c.name);
+        PutFileBytes(path, c.bytes);
+        StartupLoad(window, path.c_str());
+        EXPECT_EQ(4u, gRecording.count) << c.name;
+        EXPECT_EQ(c.keyId, gSettings.keyId) << c.name;
+        EXPECT_TRUE(Checked(window, c.keyId) && !Checked(window, 1297)) << c.name;
+        EXPECT_EQ(c.instrument, gSettings.instrument) << c.name;
+        EXPECT_TRUE(Checked(window, 1024 + c.instrument) && !Checked(window, 1024)) << c.name;
+        EXPECT_EQ("", std::string(gDocument.fileTitle)) << c.name;
+        EXPECT_TRUE(gDocument.modified) << c.name;
+        EXPECT_FALSE(Grayed(window, CmdSave)) << c.name;
+        EXPECT_EQ(L"琴坊 - [" + Wide(path) + L"]", Caption(window)) << c.name;
+        EXPECT_EQ(path, std::string(gDocument.songPath)) << c.name;
+        EXPECT_TRUE(c.kind == gDocument.songKind && c.track == gDocument.songTrack &&
+                    c.bytes.size() == gDocument.songFileSize) << c.name;
+        DeleteFileA(path.c_str());
+    }
+
+    std::string cut = TempPath("qf-cut.mid");
+    PutFileBytes(cut, midi.substr(0, 26));
+    strcpy(gDocument.fileTitle, "kept.qfi");
+    BoxAnswerer answers({IDOK});
+    EXPECT_FALSE(OpenSongFile(window, cut.c_str(), "qf-cut.mid"));
+    std::vector<std::wstring> texts = answers.Finish();
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ(L"qf-cut.mid: the MIDI file is cut short: a chunk of 29 bytes at byte 14 runs past its end", texts[0]);
+    EXPECT_EQ(4u, gRecording.count);
+    EXPECT_EQ(1298, gSettings.keyId);
+    EXPECT_EQ("kept.qfi", std::string(gDocument.fileTitle));
+    EXPECT_EQ(SongFromScore, gDocument.songKind);
+    DeleteFileA(cut.c_str());
+}
+
+// A file dropped on the window opens as the open command opens it, by its
+// name; while recording the drop is refused and nothing changes.
+TEST_F(Document, DroppedFileOpensExceptWhileRecording)
+{
+    std::string path = TempPath("qf-drop.txt");
+    PutFileBytes(path, "1=A 1 2");
+    std::wstring wide = Wide(path);
+    for (bool recording : {true, false}) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + (wide.size() + 2) * 2);
+        DROPFILES* files = (DROPFILES*)GlobalLock(memory);
+        *files = {sizeof(DROPFILES), {0, 0}, FALSE, TRUE};
+        memcpy(files + 1, wide.c_str(), wide.size() * 2);
+        GlobalUnlock(memory);
+        gRecording.isRecording = recording;
+        DropFilesMessage(window, (HDROP)memory);
+        gRecording.isRecording = false;
+        EXPECT_EQ(recording ? 1297 : 1302, gSettings.keyId);
+        EXPECT_EQ(recording ? 0u : 4u, gRecording.count);
+        EXPECT_EQ(recording ? L"" : L"琴坊 - [qf-drop.txt]", Caption(window));
+    }
+    DeleteFileA(path.c_str());
 }

@@ -62,6 +62,7 @@ struct ParseState {
     Token openRepeat;     // the "|:" in force (length 0: none)
     uint32_t firstEnding;
     Token openEnding;
+    Token closedEnding;   // the first ending that the last ":|" closed
     bool secondEndingDue; // the last ":|" had a first ending
     // A tuplet being read: its notes from tupletStart.
     uint32_t tupletCount; // 0: none open
@@ -74,6 +75,17 @@ void TokenText(const ParseState* s, const Token& token, char* text, size_t size)
 {
     const ScoreLine& line = *s->line;
     ShowScoreText(*s->text, line.offsets[token.first], line.offsets[token.first + token.length], text, size);
+}
+
+// A mark as UTF-8 text for a message, from its character skip on: with what
+// follows it up to a blank, a bar line or a comment, so that a mark that a
+// dash cut short ("4=-5") is quoted whole.
+void MarkText(const ParseState* s, const Token& token, uint32_t skip, char* text, size_t size)
+{
+    const ScoreLine& line = *s->line;
+    uint32_t end = token.first + token.length;
+    while (end < line.length && !IsBlank(line.text[end]) && line.text[end] != '|' && line.text[end] != '%') end++;
+    ShowScoreText(*s->text, line.offsets[token.first + skip], line.offsets[end], text, size);
 }
 
 bool TokenIs(const Token& token, const char* word)
@@ -122,8 +134,7 @@ bool ParseKeyMark(ParseState* s, const Token& token)
 {
     if (KeyOfMark(token.t, token.length, &s->keyId)) return true;
     char text[120];
-    Token key = {token.t + 2, token.length - 2, token.line, token.column + 2, token.first + 2};
-    TokenText(s, key, text, sizeof text);
+    MarkText(s, token, 2, text, sizeof text);
     SetError(s->error, token.line, token.column + 2,
              "unknown key \"%s\": expected a letter A to G with an optional # or b, as in %c=C, %c=Bb, %c=F#", text,
              token.t[0], token.t[0], token.t[0]);
@@ -144,7 +155,7 @@ bool ParseTempoMark(ParseState* s, const Token& token)
     int32_t halfBeats = dotted ? 3 * tempo : 2 * tempo;
     if (i == digits || i < token.length || halfBeats < 2 * LowestScoreTempo || halfBeats > 2 * HighestScoreTempo) {
         char text[120];
-        TokenText(s, token, text, sizeof text);
+        MarkText(s, token, 0, text, sizeof text);
         SetError(s->error, token.line, token.column,
                  "bad tempo \"%s\": expected 4= and %d to %d beats per minute, or 4.= and %d to %d dotted beats",
                  text, LowestScoreTempo, HighestScoreTempo, (2 * LowestScoreTempo + 2) / 3, 2 * HighestScoreTempo / 3);
@@ -185,8 +196,11 @@ bool ParseNoteToken(ParseState* s, const Token& token)
         char character[40];
         Token one = {t + k, 1, line, column + k, token.first + k};
         TokenText(s, one, character, sizeof character);
-        SetError(s->error, line, column + k,
-                 "\"%s\" is not part of jianpu: expected a note, a rest, -, |, or %% before a comment", character);
+        if (t[k] == OtherCharacter || t[k] == CrotchetCharacter)
+            SetError(s->error, line, column + k,
+                     "\"%s\" is not part of jianpu: expected a note, a rest, -, |, or %% before a comment", character);
+        else
+            SetError(s->error, line, column + k, "\"%s\" is not text but a control character: delete it", character);
         return false;
     }
     uint32_t i = 0;
@@ -270,13 +284,27 @@ bool CloseTuplet(ParseState* s, const Token& token)
                                                                                           "expected N[ before it");
         return false;
     }
-    uint64_t n = s->tupletCount, time = 2;
+    // N notes, or notes whose written lengths add up to N of one of them
+    // (3[ 1 q1 ] is a triplet of quavers).
+    uint64_t n = s->tupletCount, written = 0, time = 2;
+    uint32_t notes = score->count - s->tupletStart;
+    for (uint32_t i = s->tupletStart; i < score->count; i++) written += score->notes[i].length;
+    bool fills = notes == n;
+    for (uint32_t i = s->tupletStart; i < score->count && !fills; i++) fills = written == n * score->notes[i].length;
+    if (!fills) {
+        SetError(s->error, s->openTuplet.line, s->openTuplet.column,
+                 "the tuplet %u[ holds %u notes: a tuplet of %u needs %u notes, or notes whose written lengths add up "
+                 "to %u of one of them",
+                 (unsigned)n, notes, (unsigned)n, (unsigned)n, (unsigned)n);
+        return false;
+    }
     if (n == 2 || n == 4) time = 3;
     else
         while (time * 2 < n) time *= 2;
     // Each note starts where its written start falls, scaled; the group
     // ends exactly where its written length, scaled, ends.
-    uint64_t written = 0, scaledBefore = 0;
+    uint64_t scaledBefore = 0;
+    written = 0;
     for (uint32_t i = s->tupletStart; i < score->count; i++) {
         written += score->notes[i].length;
         uint64_t scaled = written / n * time + written % n * time / n;
@@ -311,7 +339,9 @@ bool RepeatMark(ParseState* s, const Token& token)
     }
     if (token.t[0] == '[') {
         bool first = token.t[1] == '1';
-        if (first && s->firstEnding == NoMark) {
+        // Right after a ":|" that closed a first ending comes the second.
+        bool justClosed = s->secondEndingDue && score->count == s->repeatStart;
+        if (first && s->firstEnding == NoMark && !justClosed) {
             s->firstEnding = score->count;
             s->openEnding = token;
             s->secondEndingDue = false;
@@ -321,9 +351,20 @@ bool RepeatMark(ParseState* s, const Token& token)
             s->secondEndingDue = false;
             return true;
         }
-        SetError(s->error, token.line, token.column,
-                 first ? "a second first ending: expected :| before it" : "a second ending with no first ending: "
-                                                                            "expected [1 ... :| before it");
+        bool open = s->firstEnding != NoMark;
+        const Token& earlier = open ? s->openEnding : s->closedEnding;
+        if (first)
+            SetError(s->error, token.line, token.column,
+                     "the first ending is written twice (the first [1 is at %u:%u): %s", earlier.line, earlier.column,
+                     open ? "close it with :| and write [2 for the second ending"
+                          : "after its :| comes the second ending, [2");
+        else if (open)
+            SetError(s->error, token.line, token.column,
+                     "the first ending at %u:%u is not closed with :|: expected :| before [2", earlier.line,
+                     earlier.column);
+        else
+            SetError(s->error, token.line, token.column,
+                     "a second ending with no first ending: expected [1 ... :| before it");
         return false;
     }
     // ":|"
@@ -339,6 +380,7 @@ bool RepeatMark(ParseState* s, const Token& token)
     s->repeatStart = score->count;
     s->openRepeat.length = 0;
     s->secondEndingDue = s->firstEnding != NoMark;
+    if (s->secondEndingDue) s->closedEnding = s->openEnding;
     s->firstEnding = NoMark;
     return true;
 }
@@ -375,7 +417,7 @@ bool ParseToken(ParseState* s, const Token& token)
         if (t[1] == '=' && (t[0] == '1' || t[0] == '6')) return ParseKeyMark(s, token);
         if (crotchet) return ParseTempoMark(s, token);
         char text[120];
-        TokenText(s, token, text, sizeof text);
+        MarkText(s, token, 0, text, sizeof text);
         SetError(s->error, token.line, token.column, "unknown mark \"%s\": expected 1=KEY, 6=KEY or 4=TEMPO", text);
         return false;
     }
@@ -489,7 +531,7 @@ bool ParseScore(const uint8_t* bytes, size_t size, Score* score, ScoreError* err
     if (IsUtf16Text(bytes, size)) {
         SetError(error, 1, 1,
                  "this file is UTF-16 (what Notepad calls \"Unicode\"): save it as UTF-8 or as ANSI (GBK) and "
-                 "convert it again");
+                 "try again");
         return false;
     }
     ScoreText text = ReadScoreText(bytes, size);

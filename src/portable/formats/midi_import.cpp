@@ -36,6 +36,7 @@ struct Reader {
     uint64_t keyTick;
     int32_t sharps;
     bool minor;
+    MidiTrackFacts* tracks;
     char* message;
     size_t messageSize;
 };
@@ -90,10 +91,16 @@ bool AddNote(Reader* r, uint64_t tick, uint16_t track, uint8_t status, uint8_t n
     return true;
 }
 
-// A meta event: the end of the track (true in *ended), a tempo, a key signature.
-bool ReadMeta(Reader* r, uint8_t type, const uint8_t* data, uint32_t length, uint64_t tick, bool* ended)
+// A meta event: the end of the track (true in *ended), a tempo, a key
+// signature, the track's name.
+bool ReadMeta(Reader* r, uint8_t type, const uint8_t* data, uint32_t length, uint64_t tick, MidiTrackFacts* facts,
+              bool* ended)
 {
     *ended = type == 0x2F;
+    if (type == 0x03 && length > 0 && facts->nameLength == 0) {
+        facts->nameOffset = (size_t)(data - r->bytes);
+        facts->nameLength = length;
+    }
     if (type == 0x51 && length == 3) {
         if (!Grow((void**)&r->tempos, &r->tempoCapacity, r->tempoCount, sizeof *r->tempos))
             return Fail(r, "out of memory");
@@ -107,6 +114,21 @@ bool ReadMeta(Reader* r, uint8_t type, const uint8_t* data, uint32_t length, uin
         r->minor = data[1] == 1;
     }
     return true;
+}
+
+// What a channel event tells of its track: a note start off the percussion
+// channel counts, the first program change there is the track's instrument.
+void NoteChannelEvent(MidiTrackFacts* facts, uint8_t status, uint8_t first, uint8_t second)
+{
+    int32_t channel = status & 0x0F;
+    if (channel == PercussionChannel) return;
+    if ((status & 0xF0) == 0xC0 && facts->program < 0) {
+        facts->program = first;
+        if (facts->channel < 0) facts->channel = channel;
+    }
+    if ((status & 0xF0) == 0x90 && second > 0) {
+        if (facts->noteCount++ == 0) facts->channel = channel;
+    }
 }
 
 // The events of one track chunk, bytes start..end.
@@ -141,6 +163,7 @@ bool ReadTrack(Reader* r, size_t start, size_t end, uint16_t track)
             if (((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90) &&
                 !AddNote(r, tick, track, status, bytes[at], bytes[at + 1]))
                 return false;
+            NoteChannelEvent(&r->tracks[track], status, bytes[at], n == 2 ? bytes[at + 1] : 0);
             at += n;
             continue;
         }
@@ -157,7 +180,7 @@ bool ReadTrack(Reader* r, size_t start, size_t end, uint16_t track)
             return Fail(r, "track %u: an event runs past the end of the track (byte %" PRIu64 ")", number,
                         (uint64_t)where);
         bool ended = false;
-        if (status == 0xFF && !ReadMeta(r, type, bytes + at, length, tick, &ended)) return false;
+        if (status == 0xFF && !ReadMeta(r, type, bytes + at, length, tick, &r->tracks[track], &ended)) return false;
         if (ended) return true;
         at += length;
     }
@@ -242,6 +265,9 @@ bool ParseMidiFile(const uint8_t* bytes, size_t size, MidiSong* song, char* mess
         return Fail(&r, "the MIDI file's time division is 0");
     }
 
+    r.tracks = (MidiTrackFacts*)malloc((size_t)tracks * sizeof *r.tracks);
+    if (!r.tracks) return Fail(&r, "out of memory");
+    for (uint32_t i = 0; i < tracks; i++) r.tracks[i] = {0, 0, 0, -1, -1};
     bool ok = true;
     size_t at = 8 + (size_t)headerLength;
     for (uint32_t found = 0; ok && found < tracks;) {
@@ -269,15 +295,18 @@ bool ParseMidiFile(const uint8_t* bytes, size_t size, MidiSong* song, char* mess
     free(r.tempos);
     if (!ok) {
         free(events);
+        free(r.tracks);
         return false;
     }
-    *song = {events, r.noteCount, tracks, r.hasKey, r.sharps, r.minor};
+    *song = {events, r.noteCount, tracks, r.hasKey, r.sharps, r.minor, r.tracks};
     return true;
 }
 
 void FreeMidiSong(MidiSong* song)
 {
     free(song->events);
+    free(song->tracks);
     song->events = nullptr;
+    song->tracks = nullptr;
     song->count = 0;
 }

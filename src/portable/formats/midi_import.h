@@ -2,11 +2,24 @@
 // ends of its notes, timed in microseconds from the start through the
 // file's tempo changes. Running status, note-ons of velocity 0 (ends),
 // meta and system-exclusive events are understood; every length and offset
-// is checked against the file. Portable.
+// is checked against the file; each track's name, note count and first
+// program change are noted. Portable.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+// Channel 10, whose notes are drums, not pitches.
+constexpr uint8_t PercussionChannel = 9;
+
+// What a track says of itself.
+struct MidiTrackFacts {
+    size_t nameOffset;   // where the text of its first track-name event is in the file image
+    uint32_t nameLength; // its length; 0: none
+    uint32_t noteCount;  // its note starts off the percussion channel
+    int32_t program;     // its first program change off the percussion channel; -1 none
+    int32_t channel;     // the channel of its first such note, else of that program change; -1 none
+};
 
 // One note starting or ending.
 struct MidiNoteEvent {
@@ -26,6 +39,7 @@ struct MidiSong {
     bool hasKeySignature;  // the first key signature of the file:
     int32_t sharps;        // -7..7 (flats below 0)
     bool minor;
+    MidiTrackFacts* tracks; // trackCount records, from malloc; FreeMidiSong frees them
 };
 
 // Reads a file image: true with *song filled, else false with a message in

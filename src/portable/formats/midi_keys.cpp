@@ -81,9 +81,14 @@ const char* SongKeyEvents(const MidiSong& song, uint32_t track, int32_t keyId, S
     uint32_t holder[KeyMapSize] = {}; // the note holding each key down, as channel x 128 + note + 1
     int32_t heldShift[KeyMapSize] = {};
     uint32_t leftOut = 0;
+    bool drums = false; // the percussion channel has notes where the others have none
     for (uint32_t i = 0; i < song.count && !w.problem; i++) {
         const MidiNoteEvent& e = song.events[i];
-        if (!Counts(e, track)) continue;
+        if (!Counts(e, track)) {
+            drums = drums || (e.velocity && e.channel == PercussionChannel &&
+                              (track == AllTracks || (uint32_t)e.track + 1 == track));
+            continue;
+        }
         w.nowMs = (e.timeUs + 500) / 1000;
         if (!keys.reached[e.note]) {
             if (e.velocity) leftOut++;
@@ -103,8 +108,10 @@ const char* SongKeyEvents(const MidiSong& song, uint32_t track, int32_t keyId, S
     for (uint32_t scan = 0; scan < KeyMapSize && !w.problem; scan++)
         if (holder[scan]) Put(&w, KeyReleaseMessage, scan, heldShift[scan]);
     if (!w.problem && w.count == 0)
-        w.problem = leftOut ? "no note of the song is within reach of the keys in this musical key"
-                            : "no notes to play (the percussion channel 10 is left out)";
+        w.problem = leftOut  ? "no note of the song is within reach of the keys in this musical key"
+                    : drums ? "no notes to play (the percussion channel 10 is left out)"
+                    : track == AllTracks ? "no notes to play: the file has none"
+                                         : "no notes to play: the track has none";
     if (!w.problem && w.count > MaxRecordingFileEvents) w.problem = "the song is too long for a recording";
     if (w.problem) {
         free(w.events);

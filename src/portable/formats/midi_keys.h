@@ -8,8 +8,6 @@
 #include "portable/formats/midi_import.h"
 #include "portable/song/recording.h"
 
-constexpr uint8_t PercussionChannel = 9; // channel 10, left out: its notes are drums, not pitches
-
 // All the tracks, or one of them (1..trackCount).
 constexpr uint32_t AllTracks = 0;
 

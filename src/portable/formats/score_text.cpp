@@ -18,6 +18,10 @@ constexpr CharacterMeaning Meanings[] = {
     {0x2032, '\''}, {0x3002, '.'}, {0x301C, '~'},  {0x266F, '#'},  {0x266D, 'b'},  {0x2669, CrotchetCharacter},
 };
 // The full-width forms U+FF01..U+FF5E are ASCII 0x21..0x7E.
+// The bytes at the start of a file in which UTF-16 without a byte order mark
+// is looked for.
+constexpr size_t UnicodeSample = 4096;
+
 constexpr uint32_t FirstFullWidth = 0xFF01, LastFullWidth = 0xFF5E, FullWidthOffset = 0xFEE0;
 
 // Length of the UTF-8 sequence at p (at most left bytes) and its code point;
@@ -106,7 +110,15 @@ bool IsUtf16Text(const uint8_t* bytes, size_t size)
 {
     if (size < 2) return false;
     if ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)) return true;
-    return (bytes[0] == 0) != (bytes[1] == 0);
+    // Without a byte order mark: the zero bytes that ASCII characters leave
+    // on one side of their pairs (odd offsets little-endian, even offsets
+    // big-endian) and hardly ever on the other. UTF-8 and GBK text holds no
+    // zero byte; a stray one makes no such pattern.
+    size_t pairs = (size < UnicodeSample ? size : UnicodeSample) / 2, zeros[2] = {0, 0};
+    for (size_t i = 0; i < 2 * pairs; i++) zeros[i % 2] += bytes[i] == 0;
+    for (int side = 0; side < 2; side++)
+        if (zeros[side] >= 2 && 4 * zeros[side] >= pairs && 8 * zeros[1 - side] <= zeros[side]) return true;
+    return false;
 }
 
 ScoreText ReadScoreText(const uint8_t* bytes, size_t size)

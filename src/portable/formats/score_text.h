@@ -30,8 +30,10 @@ struct ScoreLine {
     uint32_t number; // from 1
 };
 
-// True when the bytes look like UTF-16 (a byte order mark of either order,
-// or a zero byte in the first pair, as in ASCII text stored as UTF-16).
+// True when the bytes look like UTF-16: a byte order mark of either order,
+// or, over the first 4096 bytes, zero bytes on one side of the byte pairs
+// (at least two, in a quarter of the pairs or more) and hardly any on the
+// other, as ASCII characters stored as UTF-16 leave them.
 bool IsUtf16Text(const uint8_t* bytes, size_t size);
 
 // The score's text: a UTF-8 byte order mark skipped, UTF-8 when every byte

@@ -76,8 +76,8 @@ static void InstrumentCommand(int id)
 
 LRESULT DispatchCommand(HWND window, int id)
 {
-    // Recording, playing or another song end practice first.
-    if (id == CmdStartRecording || id == CmdPlay || id == CmdLoop || id == CmdLoad) LeavePractice(window);
+    // Recording or playing ends practice first (another song ends it as it opens).
+    if (id == CmdStartRecording || id == CmdPlay || id == CmdLoop) LeavePractice(window);
     if (id == CmdHelp) ShowHelpTopic();
     else if (id == CmdAbout) ShowAboutBox(window);
     else if (id >= CmdFirstKey && id <= CmdLastKey) {

@@ -2,18 +2,22 @@
 
 #include <commdlg.h>
 #include <cderr.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "portable/keys/keymap.h"
+#include "portable/play/note_player.h"
 #include "portable/play/performance.h"
+#include "windows/program/practice_window.h"
 #include "windows/program/document_state.h"
 #include "portable/formats/midi_export.h"
 #include "portable/formats/recording_file.h"
 #include "windows/program/recorder_commands.h"
 #include "portable/song/recording.h"
 #include "windows/program/app.h"
+#include "windows/program/track_chooser.h"
 #include "windows/platform/system_text.h"
 
 // The texts of the caption and the file boxes: the name goes into the one
@@ -67,9 +71,9 @@ static bool ChooseFile(HWND window, bool save, const char* filter, int filterLen
 {
     WCHAR widePath[FilePathUnits] = L"";
     WCHAR wideTitle[FilePathUnits] = L"";
-    WCHAR wideFilter[64];
+    WCHAR wideFilter[256];
     WCHAR wideExtension[8];
-    ProgramTextToSystem(filter, filterLength, wideFilter, 64);
+    ProgramTextToSystem(filter, filterLength, wideFilter, 256);
     ProgramTextToSystem(extension, -1, wideExtension, 8);
     if (!NameToSystem(path, widePath, FilePathUnits)) widePath[0] = 0;
     OPENFILENAMEW ofn;
@@ -84,8 +88,8 @@ static bool ChooseFile(HWND window, bool save, const char* filter, int filterLen
     ofn.Flags = flags;
     ofn.lpstrDefExt = wideExtension;
     bool chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    // A name the dialog refuses to start with (left by a failed start-up
-    // load) would keep the dialog from ever opening: start it empty instead.
+    // A name the dialog refuses to start with (one given on the command
+    // line) would keep the dialog from ever opening: start it empty instead.
     if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && widePath[0]) {
         widePath[0] = 0;
         chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
@@ -100,11 +104,16 @@ static bool ChooseFile(HWND window, bool save, const char* filter, int filterLen
 }
 
 static const char RecordingFilter[] = "QFI Files(*.QFI)\0*.qfi\0";
+static const char OpenFilter[] = "琴坊文件、MIDI 与简谱 (*.qfi;*.mid;*.midi;*.txt)\0*.qfi;*.mid;*.midi;*.txt\0"
+                                 "琴坊文件 (*.qfi)\0*.qfi\0"
+                                 "MIDI 文件 (*.mid;*.midi)\0*.mid;*.midi\0"
+                                 "简谱 (*.txt)\0*.txt\0"
+                                 "所有文件 (*.*)\0*.*\0";
 static const char MidiFilter[] = "Midi Files(*.MID)\0*.mid\0";
 
 static bool ChooseOpenFile(HWND window, char* path, char* title)
 {
-    return ChooseFile(window, false, RecordingFilter, sizeof RecordingFilter, "qfi", path, title, OFN_CREATEPROMPT);
+    return ChooseFile(window, false, OpenFilter, sizeof OpenFilter, "qfi", path, title, OFN_CREATEPROMPT);
 }
 
 static bool ChooseSaveFile(HWND window, char* path, char* title)
@@ -137,11 +146,12 @@ int SaveCommand(HWND window, int id)
     return 1;
 }
 
-// The controls of a freshly loaded recording; export only for a load by
-// command (after a start-up load it follows with the end of the first play).
+// The controls of a freshly loaded recording (save for a song not saved
+// yet); export only for a load by command (after a start-up load it follows
+// with the end of the first play).
 static void ShowLoadedRecording(bool enableExport)
 {
-    EnableCommand(CmdSave, false);
+    EnableCommand(CmdSave, gDocument.modified);
     EnableCommand(CmdSaveAs, true);
     EnableCommand(CmdStartRecording, true);
     EnableCommand(CmdPlay, true);
@@ -156,36 +166,83 @@ static void ShowLoadedRecording(bool enableExport)
     EnablePushButton(CmdStopPlaying, false);
 }
 
-// Puts a successfully read file in place of the recording. A key that is no
-// musical key is not taken; the events, auto bass and controls are.
-static void TakeLoadedFile(const RecordingFileData& data)
+// Shows a song reader's message (UTF-8, naming the file) in a file box.
+static void ShowSongMessage(HWND window, const char* message, const char* name)
 {
-    AdoptRecordingEvents(data.events, data.eventCount);
+    WCHAR* text = message ? NewSystemName(message) : nullptr;
+    if (!text) {
+        ShowFileError(window, CannotReadFileMessage, name);
+        return;
+    }
+    MessageBeep(MB_ICONEXCLAMATION);
+    FileBox(window, text, MB_ICONEXCLAMATION | MB_OK);
+    free(text);
+}
+
+// Puts a song read from path in place of the recording. A key that is no
+// musical key is not taken; the events and controls are, and what the
+// file gives besides: a recording file's auto bass, a MIDI track's
+// instrument. A song from a MIDI file or a score is a new recording, not
+// saved yet.
+static void TakeSong(SongFile* song, const char* path, const char* name)
+{
+    AdoptRecordingEvents(song->data.events, song->data.eventCount);
+    song->data.events = nullptr;
     MakePlaybackCopy(gRecording.events, gRecording.count);
-    if (IsKeyId((int32_t)data.keyId)) {
+    if (IsKeyId((int32_t)song->data.keyId)) {
         CheckCommand(gSettings.keyId, false);
-        gSettings.keyId = (int32_t)data.keyId;
+        gSettings.keyId = (int32_t)song->data.keyId;
         CheckCommand(gSettings.keyId, true);
     }
-    gDocument.modified = false;
-    gSettings.autoBass = data.autoBass;
-    CheckCommand(CmdAutoBass, gSettings.autoBass);
+    bool recording = song->kind == SongFromRecording;
+    if (recording) {
+        gSettings.autoBass = song->data.autoBass;
+        CheckCommand(CmdAutoBass, gSettings.autoBass);
+    }
+    if (song->program >= 0 && song->program < 128) {
+        CheckCommand(CmdInstrumentBase + gSettings.instrument, false);
+        CheckCommand(CmdInstrumentBase + song->program, true);
+        SelectInstrument(song->program);
+    }
+    strcpy(gDocument.filePath, recording ? path : "");
+    strcpy(gDocument.fileTitle, recording ? name : "");
+    gDocument.modified = !recording;
+    strcpy(gDocument.songPath, path);
+    gDocument.songKind = song->kind;
+    gDocument.songTrack = song->track;
+    gDocument.songFileSize = song->fileSize;
+}
+
+static uint32_t AskForTrack(void* window, const SongTrack* tracks, uint32_t count, uint32_t suggested)
+{
+    return ChooseTrack((HWND)window, tracks, count, suggested);
+}
+
+bool OpenSongFile(HWND window, const char* path, const char* name)
+{
+    SongOptions options = {BusiestTrack, true, DefaultKeyId, false};
+    SongFile song;
+    bool ok = ReadSongFile(path, name, options, AnySongKind, AskForTrack, window, &song);
+    if (ok) {
+        LeavePractice(window); // another song: the practice of this one is over
+        TakeSong(&song, path, name);
+        SetDocumentTitle(window, name);
+    } else if (song.fileMessage) {
+        ShowFileError(window, song.fileMessage, name);
+    } else if (!song.cancelled) {
+        ShowSongMessage(window, song.message, name);
+    }
+    FreeSongFile(&song);
+    return ok;
 }
 
 void LoadCommand(HWND window)
 {
     if (!MayDiscardDocument(window)) return;
-    if (!ChooseOpenFile(window, gDocument.filePath, gDocument.fileTitle)) return;
-    RecordingFileData data;
-    const char* error = ReadRecordingFile(gDocument.filePath, &data);
-    if (error) {
-        ShowFileError(window, error, gDocument.fileTitle);
-        gDocument.fileTitle[0] = 0;
-        return;
-    }
-    TakeLoadedFile(data);
+    char path[FilePathSize], title[FilePathSize];
+    strcpy(path, gDocument.filePath);
+    if (!ChooseOpenFile(window, path, title) || !OpenSongFile(window, path, title)) return;
     RepaintMainWindow();
-    SetDocumentTitle(window, gDocument.fileTitle);
     ShowLoadedRecording(true);
 }
 
@@ -227,20 +284,38 @@ void StartupLoad(HWND window, const char* commandLine)
         SetDocumentTitle(window, "");
         return;
     }
-    strcpy(gDocument.fileTitle, path);
-    strcpy(gDocument.filePath, path);
-    RecordingFileData data;
-    const char* error = ReadRecordingFile(gDocument.filePath, &data);
-    if (error) {
-        ShowFileError(window, error, path);
-        gDocument.fileTitle[0] = 0;
+    if (!OpenSongFile(window, path, path)) {
         SetDocumentTitle(window, "");
         return;
     }
-    TakeLoadedFile(data);
-    SetDocumentTitle(window, gDocument.fileTitle);
     ShowLoadedRecording(false);
     if (gSettings.switchOn) SetTimer(window, 1, 500, nullptr);
+}
+
+void DropFilesMessage(HWND window, HDROP drop)
+{
+    // The first file dropped, as a UTF-8 path and the name after its folder.
+    UINT units = DragQueryFileW(drop, 0, nullptr, 0);
+    WCHAR* wide = units ? (WCHAR*)malloc(sizeof(WCHAR) * (units + 1)) : nullptr;
+    char* path = wide ? (char*)malloc(3 * (size_t)units + 1) : nullptr;
+    bool named =
+        path && DragQueryFileW(drop, 0, wide, units + 1) == units && NameFromSystem(wide, path, 3 * units + 1);
+    DragFinish(drop);
+    free(wide);
+    // Refused while recording or playing, as the load command is then.
+    if (!named || gRecording.isRecording || PlaybackRunning()) {
+        MessageBeep(MB_ICONEXCLAMATION);
+    } else if (units >= (UINT)FilePathUnits) {
+        ShowFileError(window, CannotOpenFileMessage, path);
+    } else if (MayDiscardDocument(window)) {
+        const char* name = path + strlen(path);
+        while (name > path && name[-1] != '\\' && name[-1] != '/') name--;
+        if (OpenSongFile(window, path, name)) {
+            RepaintMainWindow();
+            ShowLoadedRecording(true);
+        }
+    }
+    free(path);
 }
 
 bool MayDiscardDocument(HWND window)

@@ -1,9 +1,11 @@
 // The program's one document: the recording's file name, the last MIDI
-// export's name, and whether the recording has unsaved changes, and the recording hook.
-// Portable.
+// export's name, whether the recording has unsaved changes, the file the
+// song was opened from, and the recording hook. Portable.
 #pragma once
 
 #include <cstdint>
+
+#include "portable/formats/song_file.h"
 
 // The names are UTF-8. A path holds fewer than FilePathUnits UTF-16 units,
 // as the system counts them; each unit takes at most three UTF-8 bytes.
@@ -16,6 +18,12 @@ struct DocumentState {
     char midiPath[FilePathSize] = {};  // full path of the last MIDI export
     char midiTitle[FilePathSize] = {};
     bool modified = false;             // changes not saved
+    // The file the recording was opened from (a recording, a MIDI file or a
+    // jianpu score); songPath empty for a recording played here.
+    char songPath[FilePathSize] = {};
+    SongKind songKind = SongFromRecording;
+    uint32_t songTrack = 0;            // the MIDI track taken (1..), AllTracks (0) for all or another kind
+    uint64_t songFileSize = 0;         // the file's size in bytes when it was read
 };
 
 extern DocumentState gDocument;

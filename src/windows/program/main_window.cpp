@@ -120,7 +120,9 @@ static LRESULT CreateMainWindow(HWND window)
         ProgramMessageBox(window, "Cannot open MIDI device", "QF", MB_ICONEXCLAMATION);
     }
 
-    // The recording named on the command line, and the caption.
+    // Songs dropped on the window open; then the one named on the command
+    // line, and the caption.
+    DragAcceptFiles(window, TRUE);
     StartupLoad(window, gCommandLine);
     return 0;
 }
@@ -278,6 +280,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_COMMAND:
         return DispatchCommand(window, LOWORD(wParam));
+    case WM_DROPFILES:
+        DropFilesMessage(window, (HDROP)wParam);
+        return 0;
     case WM_TIMER:
         if (wParam == 1) PlaybackStartTimer(window);
         else if (wParam == PracticeTimerId) PracticeTimer(window);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "windows/platform/system_text.h"
 #include "windows/program/document_state.h"
@@ -20,17 +21,17 @@ struct KeptResult {
 
 bool PracticeSongName(char* name, size_t size, PracticeMode mode, uint32_t speedPercent)
 {
-    if (!gDocument.fileTitle[0] || gDocument.modified) return false;
-    WCHAR path[FilePathUnits];
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!NameToSystem(gDocument.filePath, path, FilePathUnits) ||
-        !GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        return false;
-    unsigned long long bytes = (unsigned long long)data.nFileSizeHigh << 32 | data.nFileSizeLow;
-    char way[16];
+    // The file the recording was read from; a recording made here has none.
+    const char* path = gDocument.songPath;
+    if (!path[0]) return false;
+    const char* file = path + strlen(path);
+    while (file > path && file[-1] != '\\' && file[-1] != '/') file--;
+    char way[24];
     if (mode == PracticeWait) snprintf(way, sizeof way, "wait");
     else snprintf(way, sizeof way, "%u%%", speedPercent);
-    int n = snprintf(name, size, "%s|%llu|%s", gDocument.fileTitle, bytes, way);
+    char track[24] = "";
+    if (gDocument.songKind == SongFromMidi) snprintf(track, sizeof track, "|track %u", gDocument.songTrack);
+    int n = snprintf(name, size, "%s|%llu%s|%s", file, (unsigned long long)gDocument.songFileSize, track, way);
     return n > 0 && (size_t)n < size;
 }
 

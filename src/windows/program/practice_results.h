@@ -12,8 +12,8 @@
 constexpr size_t PracticeSongNameSize = 400;
 
 // The name a song's results are kept under: "<file name>|<size>|<way>" of
-// the file the recording came from, UTF-8. False when the recording is no
-// file's (recorded here, or changed since).
+// the file the recording came from (a MIDI song's track after the size),
+// UTF-8. False when the recording is no file's (recorded here).
 bool PracticeSongName(char* name, size_t size, PracticeMode mode, uint32_t speedPercent);
 
 bool ReadBestResult(const char* song, PracticeResult* best);

@@ -372,8 +372,8 @@ void PaintPracticeStrip(HWND window, HDC dc)
 {
     PracticeSession& s = gSession;
     if (!s.active) return;
-    int width = 475 + 2 * 160;
-    int left = gLayout.keyboardOrigin.x - 160;
+    int width = 475 + 2 * 40;
+    int left = gLayout.keyboardOrigin.x - 40;
     int top = gLayout.keyboardOrigin.y - StripAboveKeyboard - StripHeight;
     // Drawn aside first, then copied in one piece: no flicker.
     HDC memory = CreateCompatibleDC(dc);

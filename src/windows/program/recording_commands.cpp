@@ -44,6 +44,7 @@ void StartRecordingCommand(HWND window)
     EnableCommand(CmdStopRecording, true);
     SetButtons(false, true, false, false, false);
     BeginRecording(MillisecondClock());
+    gDocument.songPath[0] = 0; // the new recording comes from no file
 }
 
 void StopRecordingCommand(HWND)
