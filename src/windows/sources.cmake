@@ -12,6 +12,7 @@ list(APPEND QF_WINDOWS_SOURCES
   windows/platform/file_platform_win.cpp
   windows/platform/program_text_win.cpp
   windows/platform/audio_output_wasapi.cpp
+  windows/platform/program_settings.cpp
   windows/program/app.cpp
   windows/program/main_window.cpp
   windows/program/command_dispatch.cpp
@@ -19,6 +20,7 @@ list(APPEND QF_WINDOWS_SOURCES
   windows/program/about.cpp
   windows/program/sound_font_file.cpp
   windows/program/remembered_device.cpp
+  windows/program/reverb_switch.cpp
   windows/program/keyboard_view.cpp
   windows/program/labels.cpp
   windows/program/playback.cpp

@@ -132,12 +132,13 @@ def read_stream(path):
 
 def note_onsets(signal, block=48):
     """The first frames of the notes: a block of 1 ms whose peak reaches 0.002
-    and ten times the 20 ms before it, 250 ms or more after the last onset."""
+    and ten times the 20 ms that end 2 ms before it (an attack may rise for a
+    while), 250 ms or more after the last onset."""
     import numpy as np
     peaks = np.abs(signal[:len(signal) // block * block]).reshape(-1, block).max(axis=1)
     onsets = []
-    for i in range(20, len(peaks)):
-        if peaks[i] >= max(0.002, 10 * peaks[i - 20:i].max()) and (not onsets or i * block - onsets[-1] >= 12000):
+    for i in range(22, len(peaks)):
+        if peaks[i] >= max(0.002, 10 * peaks[i - 22:i - 2].max()) and (not onsets or i * block - onsets[-1] >= 12000):
             onsets.append(i * block + int(np.argmax(signal[i * block:(i + 1) * block] != 0)))
     return onsets
 

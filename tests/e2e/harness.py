@@ -69,8 +69,9 @@ def expect_soon(expected, probe, what, timeout=5.0, step=0.05):
         time.sleep(step)
 
 
-def run(args, timeout=30, check=True, env=None):
-    result = subprocess.run(args, capture_output=True, text=True, errors="replace", timeout=timeout, env=env)
+def run(args, timeout=30, check=True, env=None, input=None):
+    result = subprocess.run(args, capture_output=True, text=True, errors="replace", timeout=timeout, env=env,
+                            input=input)
     if check and result.returncode != 0:
         raise Failure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.strip()}")
     return result.stdout

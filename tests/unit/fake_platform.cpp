@@ -30,11 +30,13 @@ void DrawKeyMarker(KeySurface*, int index, int pressed, int replay, int replaySt
 
 bool AudioOutputPresent() { return gFakeAudio.present; }
 
+int64_t AudioClockNow() { return gFakeAudio.clock; }
+
 bool StartAudioOutput(const AudioSource* source, bool)
 {
-    bool opened = gFakeAudio.present && source->prepare(source->context, 48000);
-    gFakeAudio.source = opened ? source : nullptr;
-    return opened;
+    gFakeAudio.source = source;
+    if (gFakeAudio.present) source->prepare(source->context, 48000);
+    return true;
 }
 
 void StopAudioOutput() { gFakeAudio.source = nullptr; }

@@ -16,11 +16,12 @@ struct FakePlatform {
 extern FakePlatform gFake;
 
 // The audio output as the tests play it: a stream opens at once at 48 kHz
-// when an endpoint is there, and the test renders from its source.
+// when an endpoint is there (else the test prepares it later); the test renders from its source.
 struct AudioSource;
 struct FakeAudio {
     bool present = true; // a default endpoint exists
-    const AudioSource* source = nullptr; // while the stream runs
+    const AudioSource* source = nullptr; // while the output runs
+    int64_t clock = 0;   // AudioClockNow()
 };
 
 extern FakeAudio gFakeAudio;

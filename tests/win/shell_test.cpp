@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "portable/live/live_device.h"
 #include "portable/play/performance.h"
 #include "windows/program/document_state.h"
 #include "portable/song/recording.h"
@@ -319,29 +320,36 @@ TEST_F(MainWindow, SwitchAndDeviceCommands)
 
 // The device chosen and opened is the one the next start opens, found again
 // by its name wherever it is in the list; a name no device has now leaves
-// the start as it was.
+// the start as it was. So is 琴坊音源, which opens without an audio
+// endpoint too (here there is none: a first start stays on the mapper).
+// The reverb, on at a first start, stays as it was switched.
 TEST_F(MainWindow, TheDeviceChosenLastOpensAtTheNextStart)
 {
+    EXPECT_TRUE(Checked(Menu(), 1334));
+    Command(1334);
     Command(512 + 1);
     Command(257);
     Command(512); // chosen but not opened
+    static SoundFont font = {};
     const struct {
         const char* devices;
-        const char* firstLine;
-        UINT checked;
-    } cases[] = {{"QF_MIDI_DEVICES=One|Two", "open 1 ok", 513},
-                 {"QF_MIDI_DEVICES=Two|One", "open 0 ok", 512},
-                 {"QF_MIDI_DEVICES=One", "open -1 ok", 511}};
+        const char* firstLine; // "": nothing reaches the system's devices
+        UINT checked, choose;
+    } cases[] = {{"QF_MIDI_DEVICES=One|Two", "open 1 ok", 513, 0}, {"QF_MIDI_DEVICES=Two|One", "open 0 ok", 512, 0},
+                 {"QF_MIDI_DEVICES=One", "open -1 ok", 511, 513},     {"QF_MIDI_DEVICES=One", "", 513, 0},
+                 {"QF_MIDI_DEVICES=One|Two", "open -1 ok", 511, 0}};
     for (const auto& c : cases) {
         _putenv(c.devices);
+        OfferLiveDevice(c.firstLine[0] && c.choose == 0 ? nullptr : &font);
         DestroyWindow(window);
         DeleteFileA(log.c_str());
         ResetPerformanceSettings();
         window = CreateWindowExA(0, "QF", "", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, gInstance, nullptr);
-        ASSERT_FALSE(Lines().empty()) << c.devices;
-        EXPECT_EQ(c.firstLine, Lines()[0]) << c.devices;
-        EXPECT_TRUE(Checked(Menu(), c.checked)) << c.devices;
+        EXPECT_EQ(c.firstLine, Lines().empty() ? "" : Lines()[0]) << c.devices;
+        EXPECT_TRUE(Checked(Menu(), c.checked) && gSettings.switchOn && !Checked(Menu(), 1334)) << c.devices;
+        if (c.choose) Command(c.choose);
     }
+    OfferLiveDevice(nullptr);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QF");
 }
 

@@ -33,6 +33,13 @@ void OfferLiveDevice(const SoundFont* font)
     gOfferedFont = font && (gLiveId > 0 || AudioOutputPresent()) ? font : nullptr;
 }
 
+bool LiveDeviceReady(int32_t* id)
+{
+    if (!gOfferedFont || !AudioOutputPresent()) return false;
+    *id = (int32_t)gLiveId;
+    return true;
+}
+
 // A system device that comes later never takes the built-in device's id.
 unsigned MidiOutDeviceCount()
 {

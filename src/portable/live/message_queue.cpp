@@ -1,25 +1,25 @@
 #include "portable/live/message_queue.h"
 
 // The counters run freely and wrap at 2^32; their difference is the number
-// of words waiting. A word is written before the release of the new write
-// count, and read before the release of the new read count, so each side
-// sees the other's slots complete.
-bool PushMessage(MessageQueue* queue, uint32_t word)
+// of messages waiting. A message is written before the release of the new
+// write count, and read before the release of the new read count, so each
+// side sees the other's slots complete.
+bool PushMessage(MessageQueue* queue, StampedMessage message)
 {
     uint32_t write = queue->write.load(std::memory_order_relaxed);
     uint32_t read = queue->read.load(std::memory_order_acquire);
     if (write - read >= MessageQueueSize) return false;
-    queue->words[write & (MessageQueueSize - 1)] = word;
+    queue->messages[write & (MessageQueueSize - 1)] = message;
     queue->write.store(write + 1, std::memory_order_release);
     return true;
 }
 
-bool PopMessage(MessageQueue* queue, uint32_t* word)
+bool PopMessage(MessageQueue* queue, StampedMessage* message)
 {
     uint32_t read = queue->read.load(std::memory_order_relaxed);
     uint32_t write = queue->write.load(std::memory_order_acquire);
     if (read == write) return false;
-    *word = queue->words[read & (MessageQueueSize - 1)];
+    *message = queue->messages[read & (MessageQueueSize - 1)];
     queue->read.store(read + 1, std::memory_order_release);
     return true;
 }

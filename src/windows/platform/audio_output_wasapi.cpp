@@ -1,13 +1,14 @@
 // The audio output on WASAPI. The render thread owns everything of the
 // stream: COM (multithreaded), the endpoint enumerator and its watch, the
 // audio client and the source's block. The window thread only starts and
-// stops the thread; the endpoint watch only signals an event.
+// stops the thread; the endpoint watch only raises a flag and an event.
 #include "portable/live/audio_output.h"
 
 #include <windows.h>
 #include <audioclient.h>
 #include <mmdeviceapi.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "windows/platform/audio_stream.h"
@@ -20,11 +21,23 @@ constexpr int RetryIntervals = 50;     // a new try at an endpoint after so many
 constexpr REFERENCE_TIME HundredNsPerSecond = 10000000;
 constexpr DWORD ConvertedRate = 48000; // for a source that refuses the endpoint's own rate
 
-// Tells the render thread that the default endpoint may have changed: one
-// came or went, or another became the default. It lives as long as the
-// program; its callbacks come on threads of the system and never wait.
+// QueryPerformanceCounter's ticks per second, read once as the program loads.
+int64_t ClockFrequency()
+{
+    LARGE_INTEGER frequency;
+    return QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+}
+
+const int64_t gClockFrequency = ClockFrequency();
+
+// Tells the render thread that the default render endpoint for the console
+// role has changed (another one, or a first one, or none); nothing else of
+// the system's endpoints, a microphone's coming and going included, concerns
+// the stream. It lives as long as the program; its callbacks come on threads
+// of the system and never wait.
 struct EndpointWatch : IMMNotificationClient {
     HANDLE changed = nullptr;
+    std::atomic<bool> moved{false}; // looked at by the render thread after a period's fill
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
@@ -37,20 +50,17 @@ struct EndpointWatch : IMMNotificationClient {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) override { return Signal(); }
-    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return Signal(); }
-    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return Signal(); }
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR) override
     {
-        return flow == eRender && role == eConsole ? Signal() : S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
-
-    HRESULT Signal()
-    {
+        if (flow != eRender || role != eConsole) return S_OK;
+        moved = true;
         if (changed) SetEvent(changed);
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
 };
 
 struct Stream {
@@ -75,7 +85,7 @@ struct AudioOutput {
     HANDLE audio;   // the stream wants data
     const AudioSource* source;
     bool tryClient3;
-    bool opened;    // the first open's outcome
+    bool running;   // the thread has COM and the endpoints: it renders or waits for an endpoint
     AudioStreamReport report;
     EndpointWatch watch;
 };
@@ -172,17 +182,22 @@ void CloseStream(Stream* s)
     *s = Stream();
 }
 
-// Tops the buffer up to fillFrames with what the source renders.
+// Tops the buffer up to fillFrames with what the source renders. The block
+// starts playing once the padding, queued ahead of it, has played: so a
+// message stamped one block before now is due at its first frame, and every
+// message waits fillFrames (and the engine's own latency).
 HRESULT Fill(Stream* s)
 {
     UINT32 padding = 0;
     HRESULT result = s->client->GetCurrentPadding(&padding);
+    int64_t now = AudioClockNow();
     if (FAILED(result) || padding >= s->fillFrames) return result;
     UINT32 frames = s->fillFrames - padding;
     BYTE* data = nullptr;
     result = s->render->GetBuffer(frames, &data);
     if (FAILED(result)) return result;
-    gOutput.source->render(gOutput.source->context, s->stereo, frames);
+    int64_t start = now - (int64_t)frames * AudioClockPerSecond / s->format->nSamplesPerSec;
+    gOutput.source->render(gOutput.source->context, s->stereo, frames, start);
     SpreadStereo(s->stereo, frames, s->layout, data);
     return s->render->ReleaseBuffer(frames, 0);
 }
@@ -197,6 +212,7 @@ void Report(Stream* s, const StreamChoice& choice, UINT32 periodFrames)
     r.channels = s->format->nChannels;
     r.periodFrames = periodFrames;
     r.bufferFrames = s->bufferFrames;
+    r.fillFrames = s->fillFrames;
     s->client->GetStreamLatency(&r.streamLatency);
 }
 
@@ -218,7 +234,7 @@ UINT32 PeriodFrames(Stream* s, const StreamChoice& choice)
 
 // Opens and starts a stream on the default endpoint; false (and nothing
 // held) when there is none or it cannot be opened.
-bool OpenStream(IMMDeviceEnumerator* enumerator, Stream* s, bool report)
+bool OpenStream(IMMDeviceEnumerator* enumerator, Stream* s)
 {
     if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &s->device)) ||
         FAILED(s->device->GetId(&s->endpointId))) {
@@ -249,7 +265,7 @@ bool OpenStream(IMMDeviceEnumerator* enumerator, Stream* s, bool report)
         s->stereo = (float*)malloc(sizeof(float) * 2 * s->bufferFrames);
         ok = s->stereo != nullptr;
     }
-    if (ok && report) Report(s, choice, period);
+    if (ok && gOutput.report.sampleRate == 0) Report(s, choice, period);
     ok = ok && SUCCEEDED(Fill(s)) && SUCCEEDED(s->client->Start());
     if (!ok) CloseStream(s);
     return ok;
@@ -268,19 +284,18 @@ bool DefaultEndpointMoved(IMMDeviceEnumerator* enumerator, const Stream* s)
 }
 
 // Renders period by period; true when asked to stop, false when the stream
-// must reopen (its endpoint is gone, or no longer the default).
+// must reopen (its endpoint is gone, or no longer the default). The
+// endpoints are looked at only when the watch says the default changed, and
+// only after the period's fill.
 bool PlayStream(IMMDeviceEnumerator* enumerator, Stream* s)
 {
-    HANDLE waits[3] = {gOutput.stop, gOutput.changed, gOutput.audio};
+    HANDLE waits[2] = {gOutput.stop, gOutput.audio};
     for (;;) {
-        DWORD woke = WaitForMultipleObjects(3, waits, FALSE, FillTimeout);
+        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, FillTimeout);
         if (woke == WAIT_OBJECT_0) return true;
-        if (woke == WAIT_OBJECT_0 + 1) {
-            if (DefaultEndpointMoved(enumerator, s)) return false;
-            continue;
-        }
-        if (woke != WAIT_OBJECT_0 + 2 && woke != WAIT_TIMEOUT) return false;
+        if (woke != WAIT_OBJECT_0 + 1 && woke != WAIT_TIMEOUT) return false;
         if (FAILED(Fill(s))) return false; // AUDCLNT_E_DEVICE_INVALIDATED above all
+        if (gOutput.watch.moved.exchange(false) && DefaultEndpointMoved(enumerator, s)) return false;
     }
 }
 
@@ -293,9 +308,21 @@ bool WaitForEndpoint()
         DWORD woke = WaitForMultipleObjects(2, waits, FALSE, DiscardInterval);
         gOutput.source->discard(gOutput.source->context);
         if (woke == WAIT_OBJECT_0) return true;
-        if (woke == WAIT_OBJECT_0 + 1) return false;
+        if (woke == WAIT_OBJECT_0 + 1) break;
     }
+    gOutput.watch.moved = false;
     return false;
+}
+
+// The endpoint enumerator with the watch registered on it. It may be
+// missing for a while (the audio service not running; Wine without an audio
+// driver): the render thread then asks again as it waits for an endpoint.
+HRESULT WatchEndpoints(IMMDeviceEnumerator** enumerator, bool* watching)
+{
+    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(IMMDeviceEnumerator), (void**)enumerator);
+    *watching = SUCCEEDED(result) && SUCCEEDED((*enumerator)->RegisterEndpointNotificationCallback(&gOutput.watch));
+    return result;
 }
 
 DWORD WINAPI RenderThread(void*)
@@ -303,18 +330,18 @@ DWORD WINAPI RenderThread(void*)
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     HANDLE task = JoinProAudioTask();
     IMMDeviceEnumerator* enumerator = nullptr;
-    if (SUCCEEDED(com))
-        CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IMMDeviceEnumerator),
-                         (void**)&enumerator);
-    bool watching = enumerator && SUCCEEDED(enumerator->RegisterEndpointNotificationCallback(&gOutput.watch));
+    bool watching = false;
+    // A system without WASAPI at all (no such class) has no audio output.
+    gOutput.running = SUCCEEDED(com) && WatchEndpoints(&enumerator, &watching) != REGDB_E_CLASSNOTREG;
     Stream stream = Stream();
-    gOutput.opened = enumerator && OpenStream(enumerator, &stream, true);
+    bool open = enumerator && OpenStream(enumerator, &stream);
     SetEvent(gOutput.ready);
-    for (bool open = gOutput.opened; gOutput.opened;) {
+    while (gOutput.running) {
         bool stop = open ? PlayStream(enumerator, &stream) : WaitForEndpoint();
         CloseStream(&stream);
         if (stop) break;
-        open = OpenStream(enumerator, &stream, false);
+        if (!enumerator) WatchEndpoints(&enumerator, &watching);
+        open = enumerator && OpenStream(enumerator, &stream);
     }
     if (watching) enumerator->UnregisterEndpointNotificationCallback(&gOutput.watch);
     ReleaseInterface(&enumerator);
@@ -354,7 +381,9 @@ bool StartAudioOutput(const AudioSource* source, bool tryClient3)
     StopAudioOutput();
     gOutput.source = source;
     gOutput.tryClient3 = tryClient3;
-    gOutput.opened = false;
+    gOutput.running = false;
+    gOutput.report = AudioStreamReport();
+    gOutput.watch.moved = false;
     gOutput.stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     gOutput.changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     gOutput.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -368,7 +397,7 @@ bool StartAudioOutput(const AudioSource* source, bool tryClient3)
     }
     SetThreadPriority(gOutput.thread, THREAD_PRIORITY_TIME_CRITICAL);
     WaitForSingleObject(gOutput.ready, INFINITE);
-    if (gOutput.opened) return true;
+    if (gOutput.running) return true;
     WaitForSingleObject(gOutput.thread, INFINITE);
     CloseHandles();
     return false;
@@ -380,6 +409,15 @@ void StopAudioOutput()
     SetEvent(gOutput.stop);
     WaitForSingleObject(gOutput.thread, INFINITE);
     CloseHandles();
+}
+
+int64_t AudioClockNow()
+{
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    int64_t ticks = counter.QuadPart, f = gClockFrequency;
+    if (f == AudioClockPerSecond) return ticks;
+    return ticks / f * AudioClockPerSecond + ticks % f * AudioClockPerSecond / f;
 }
 
 AudioStreamReport LastAudioStreamReport()

@@ -96,7 +96,8 @@ LRESULT DispatchCommand(HWND window, int id)
     else if (id == CmdAutoBass) {
         ToggleAutoBass();
         CheckCommand(CmdAutoBass, gSettings.autoBass);
-    } else if (id == CmdSwitchOn) SwitchOnCommand(window);
+    } else if (id == CmdReverb) ReverbCommand();
+    else if (id == CmdSwitchOn) SwitchOnCommand(window);
     else if (id == CmdSwitchOff) SwitchOffCommand();
     else if (id >= CmdMapper && id <= CmdDeviceLast) DeviceCommand(window, id);
     // Only the fifteen channels of the menu and the 128 programs are taken, so

@@ -24,6 +24,7 @@ constexpr int CmdLoad = 1296;
 constexpr int CmdFirstKey = 1297;
 constexpr int CmdLastKey = 1332;
 constexpr int CmdAutoBass = 1333;
+constexpr int CmdReverb = 1334;
 // Practice: on and off (F5), the way (waiting, or at a speed), the passage.
 constexpr int CmdPractice = 1350;
 constexpr int CmdPracticeWait = 1351;

@@ -110,6 +110,7 @@ static LRESULT CreateMainWindow(HWND window)
     }
     SetMenu(window, BuildMainMenu(devices));
     SelectRememberedDevice();
+    ApplyRememberedReverb();
 
     if (StartupOpenOutput()) {
         CheckCommand(CmdSwitchOn, true);

@@ -120,7 +120,7 @@ static HMENU ChannelMenu()
 HMENU BuildMainMenu(unsigned deviceCount)
 {
     HMENU popups[8] = {ItemsMenu(SwitchItems, 2),        InstrumentMenu(), KeyMenu(),
-                       RecordingMenu(),                   ItemsMenu(FunctionItems, 1),
+                       RecordingMenu(),                   ItemsMenu(FunctionItems, 2),
                        DeviceMenu(deviceCount),           ChannelMenu(),    ItemsMenu(HelpItems, 2)};
     AppendPracticeItems(popups[4]);
     CheckMenuItem(popups[0], CmdSwitchOff, MF_BYCOMMAND | MF_CHECKED);

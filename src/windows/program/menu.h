@@ -21,7 +21,7 @@ inline constexpr MenuItem RecordingItems[9] = {
     {CmdLoop, "循环播放(&L)"},           {CmdStopPlaying, "停止播放(&O)"},   {CmdSave, "保存录音文件(&S)"},
     {CmdSaveAs, "录音文件另存为(&A)"},   {CmdExport, "导出为Midi格式文件(&C)"}, {CmdLoad, "载入录音文件(&L)"},
 };
-inline constexpr MenuItem FunctionItems[1] = {{CmdAutoBass, "自动增加低音(&C)"}};
+inline constexpr MenuItem FunctionItems[2] = {{CmdAutoBass, "自动增加低音(&C)"}, {CmdReverb, "混响(&R)"}};
 inline constexpr MenuItem HelpItems[2] = {{CmdHelp, "帮助(&H)"}, {CmdAbout, "关于(&A)"}};
 
 // Builds the whole menu bar for deviceCount MIDI output devices. Selects

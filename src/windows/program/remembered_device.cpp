@@ -1,28 +1,30 @@
 // The device the player chose last, by its name (UTF-16) in the value Device
-// of HKEY_CURRENT_USER\Software\QF.
+// of the program's settings; where none is remembered, 琴坊音源.
 #include <windows.h>
 
-#include <cwchar>
-
+#include "portable/live/live_device.h"
 #include "portable/play/midi_output.h"
 #include "portable/play/performance.h"
+#include "windows/platform/program_settings.h"
 #include "windows/platform/system_text.h"
 #include "windows/program/app.h"
 #include "windows/program/devices.h"
 
-static const WCHAR SettingsKey[] = L"Software\\QF";
 static const WCHAR DeviceValue[] = L"Device";
+
+// The device remembered from an earlier run, when one of that name is there now.
+static bool RememberedDevice(int32_t* device)
+{
+    WCHAR wide[DeviceNameSize];
+    char name[DeviceNameSize];
+    return ReadSettingText(nullptr, DeviceValue, wide, DeviceNameSize) &&
+           NameFromSystem(wide, name, sizeof(name)) && FindDeviceByName(name, device);
+}
 
 void SelectRememberedDevice()
 {
-    WCHAR wide[DeviceNameSize] = L"";
-    DWORD size = sizeof(wide);
-    if (RegGetValueW(HKEY_CURRENT_USER, SettingsKey, DeviceValue, RRF_RT_REG_SZ, nullptr, wide, &size) !=
-        ERROR_SUCCESS)
-        return;
-    char name[DeviceNameSize];
     int32_t device;
-    if (!NameFromSystem(wide, name, sizeof(name)) || !FindDeviceByName(name, &device)) return;
+    if (!RememberedDevice(&device) && !LiveDeviceReady(&device)) return;
     CheckCommand(CmdDeviceBase + gSettings.device, false);
     gSettings.device = device;
     CheckCommand(CmdDeviceBase + device, true);
@@ -32,11 +34,6 @@ void RememberSelectedDevice()
 {
     char name[DeviceNameSize];
     WCHAR wide[DeviceNameSize];
-    if (!MidiOutDeviceName(gSettings.device, name, sizeof(name)) || !NameToSystem(name, wide, DeviceNameSize)) return;
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, DeviceValue, 0, REG_SZ, (const BYTE*)wide, (DWORD)((wcslen(wide) + 1) * sizeof(WCHAR)));
-    RegCloseKey(key);
+    if (MidiOutDeviceName(gSettings.device, name, sizeof(name)) && NameToSystem(name, wide, DeviceNameSize))
+        WriteSettingText(nullptr, DeviceValue, wide);
 }
