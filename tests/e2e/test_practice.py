@@ -5,8 +5,9 @@ result at the end."""
 import os
 import subprocess
 
-from harness import expect, expect_equal, expect_soon, wait_until
+from harness import expect, expect_equal, expect_soon, run, wait_until
 from common import box_text, choose_file, close_box, key_cell_screen, note_on
+from test_document import two_track_song
 
 NOW, NEXT, IDLE = (255, 170, 0), (255, 226, 160), (239, 239, 240)
 A, S, D, F, G = 30, 31, 32, 33, 34
@@ -51,3 +52,26 @@ def test_practice_waits_for_each_chord_and_ends_with_the_result(h):
     close_box(app, "跟弹练习")
     expect(not app.menu()[1350][0], "practice is over")
     expect_equal(IDLE, face(app, S), "no key is lit any more")
+
+
+def test_a_midi_song_practised_with_its_other_track_as_accompaniment(h):
+    song = os.path.join(h.tmp, "two.mid")
+    two_track_song(song)
+    keys = [line.split()[1].lower() for line in
+            run([os.path.join(h.build, "native", "qftool"), "keys", song, "--track", "1"]).splitlines()]
+    app = h.start()
+    app.command(1296)
+    choose_file(app, song, "打开")
+    app.wait_window("选择音轨")
+    app.focus("选择音轨")
+    app.key("Return")  # the lead, which has the most notes
+    expect(wait_until(lambda: app.main_title() == "琴坊 - [two.mid]", 5), "the lead is loaded")
+    app.focus(app.main_title())
+    app.key("F5")
+    mark = app.mark()
+    app.key(keys[0])
+    # The bass's program and its first note come with the lead's first note.
+    got = app.wait_midi(mark, 4)
+    expect("c1 21 00" in got and note_on(48, 1, 64) in got, "the bass track plays on its channel", None, got)
+    app.key(*keys[1:])
+    expect_equal("音符: 3\n弹对: 3/3 (100%)\n错键: 0", box_text(app, "跟弹练习"), "every note played right")

@@ -3,19 +3,21 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
+#include "portable/formats/midi_keys.h"
+#include "portable/formats/midi_messages.h"
+#include "portable/formats/song_file.h"
+#include "portable/song/replay.h"
+#include "windows/platform/program_settings.h"
 #include "windows/platform/system_text.h"
 #include "windows/program/document_state.h"
 
 namespace {
 
-const WCHAR PracticeRegistryKey[] = L"Software\\QF\\Practice";
-
-// A result as it is kept: five little-endian words.
-struct KeptResult {
-    DWORD notes, right, wrongKeys, medianErrorMs, hasMedian;
-};
+const wchar_t PracticeSubkey[] = L"Practice";
 
 } // namespace
 
@@ -37,33 +39,52 @@ bool PracticeSongName(char* name, size_t size, PracticeMode mode, uint32_t speed
 
 bool ReadBestResult(const char* song, PracticeResult* best)
 {
-    WCHAR value[PracticeSongNameSize];
-    KeptResult kept;
-    DWORD bytes = sizeof kept;
-    if (!NameToSystem(song, value, PracticeSongNameSize) ||
-        RegGetValueW(HKEY_CURRENT_USER, PracticeRegistryKey, value, RRF_RT_REG_BINARY, nullptr, &kept, &bytes) !=
-            ERROR_SUCCESS ||
-        bytes != sizeof kept)
+    // Kept as text: the notes, those played right, the wrong keys, the
+    // median error and whether there is one.
+    WCHAR value[PracticeSongNameSize], text[80];
+    unsigned notes, right, wrong, median, hasMedian;
+    if (!NameToSystem(song, value, PracticeSongNameSize) || !ReadSettingText(PracticeSubkey, value, text, 80) ||
+        swscanf(text, L"%u %u %u %u %u", &notes, &right, &wrong, &median, &hasMedian) != 5 || right > notes)
         return false;
-    *best = {kept.notes, kept.right, kept.wrongKeys, kept.medianErrorMs, kept.hasMedian != 0};
-    return kept.right <= kept.notes;
+    *best = {notes, right, wrong, median, hasMedian != 0};
+    return true;
 }
 
 void WriteBestResult(const char* song, const PracticeResult& result)
 {
-    WCHAR value[PracticeSongNameSize];
+    WCHAR value[PracticeSongNameSize], text[80];
     if (!NameToSystem(song, value, PracticeSongNameSize)) return;
-    KeptResult kept = {result.notes, result.right, result.wrongKeys, result.medianErrorMs, result.hasMedian ? 1u : 0u};
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, PracticeRegistryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, value, 0, REG_BINARY, (const BYTE*)&kept, sizeof kept);
-    RegCloseKey(key);
+    swprintf(text, 80, L"%u %u %u %u %u", result.notes, result.right, result.wrongKeys, result.medianErrorMs,
+             result.hasMedian ? 1u : 0u);
+    WriteSettingText(PracticeSubkey, value, text);
 }
 
-void LoadAccompaniment(int32_t, AccompanimentMessage** messages, uint32_t* count)
+void LoadAccompaniment(int32_t playerChannel, AccompanimentMessage** messages, uint32_t* count)
 {
     *messages = nullptr;
     *count = 0;
+    // The other tracks of the MIDI song the recording was read from.
+    if (gDocument.songKind != SongFromMidi || gDocument.songTrack == AllTracks || !gDocument.songPath[0]) return;
+    size_t size = 0;
+    uint8_t* bytes = ReadWholePathFile(gDocument.songPath, &size);
+    MidiMessageSong song;
+    char message[200];
+    bool read = bytes && ReadMidiMessages(bytes, size, 1000, &song, message, sizeof message);
+    free(bytes);
+    if (!read) return; // the file changed or went: practice goes on without
+    AccompanimentMessage* kept = song.count ? (AccompanimentMessage*)malloc(song.count * sizeof *kept) : nullptr;
+    uint32_t n = 0;
+    for (uint32_t i = 0; kept && i < song.count; i++) {
+        const MidiTimedMessage& m = song.messages[i];
+        if (m.track + 1u == gDocument.songTrack) continue;
+        uint32_t status = m.message & 0xF0, channel = m.message & 0x0F, controller = (m.message >> 8) & 0x7F;
+        // The player's instrument stays: no program (or bank) for the
+        // player's channel or the bass channel.
+        bool players = channel == (uint32_t)playerChannel || channel == BassChannel;
+        if (players && (status == 0xC0 || (status == 0xB0 && (controller == 0 || controller == 32)))) continue;
+        kept[n++] = {m.frame, m.message};
+    }
+    FreeMidiMessages(&song);
+    *messages = kept;
+    *count = n;
 }
