@@ -353,6 +353,11 @@ void PracticeTimer(HWND window)
         KillTimer(window, PracticeTimerId);
         return;
     }
+    // The output switched off: nothing can sound or be played any more.
+    if (!gSettings.switchOn) {
+        EndSession(window);
+        return;
+    }
     PracticeStretch stretch;
     PracticeChange change = PracticeTick(&s.practice, Now(), &stretch);
     SoundAccompaniment(stretch, change.wrapped);
