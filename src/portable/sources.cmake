@@ -7,6 +7,7 @@ list(APPEND QF_PORTABLE_SOURCES
   portable/practice/practice.cpp
   portable/formats/recording_file.cpp
   portable/formats/midi_export.cpp
+  portable/formats/midi_file.cpp
   portable/formats/midi_import.cpp
   portable/formats/jianpu.cpp
   portable/formats/score_text.cpp

@@ -37,8 +37,8 @@ mkdir -p "$work/midi_corpus"
 "$clangxx" -std=c++17 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I "$src/src" \
-    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/portable/formats/midi_import.cpp" \
-    "$src/src/portable/formats/midi_messages.cpp" \
+    "$src/tests/fuzz/midi_file_fuzzer.cpp" "$src/src/portable/formats/midi_file.cpp" \
+    "$src/src/portable/formats/midi_import.cpp" "$src/src/portable/formats/midi_messages.cpp" \
     "$src/src/portable/formats/midi_keys.cpp" "$src/src/portable/formats/jianpu.cpp" \
     "$src/src/portable/formats/score_text.cpp" "$src/src/portable/formats/program_text_posix.cpp" \
     "$src/src/portable/song/replay.cpp" "$src/src/portable/formats/song_file.cpp" \
